@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Lumarex's one entry point: `./lumarex.sh run` sets up, builds and starts Lumarex on its
+# built-in defaults; `./lumarex.sh test` sets up, builds and runs every test.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+cd "$root"
+
+# Every Debian package the project needs, in one place.
+packages=(
+  build-essential cmake ninja-build pkg-config git clang-14 libclang-rt-14-dev clang-format
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  libcli11-dev nlohmann-json3-dev
+  qt6-base-dev libqt6opengl6-dev libgl-dev xvfb xauth
+  libsdl2-dev libsndfile1-dev libmpg123-dev lame
+  nodejs npm
+)
+
+jobs="${LUMAREX_JOBS:-$(nproc)}"
+fuzz_seconds="${LUMAREX_FUZZ_SECONDS:-30}"
+shared_dir="${LUMAREX_SHARED_DIR:-$root/../shared}"
+
+log() { printf '\n== %s\n' "$*"; }
+
+install_packages() {
+  local missing=()
+  local p
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  log "Installing ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=300 update
+  "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=300 install -y --no-install-recommends "${missing[@]}"
+}
+
+# configure_and_build DIR [cmake options...]
+configure_and_build() {
+  local dir="$1"
+  shift
+  cmake -S "$root" -B "$dir" -G Ninja -DLUMAREX_SHARED_DIR="$shared_dir" "$@"
+  cmake --build "$dir" -j "$jobs"
+}
+
+build_release() {
+  log "Building (release)"
+  configure_and_build "$root/build/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMAREX_WERROR=ON
+}
+
+run_fuzzers() {
+  local bin="$1"
+  local target name corpus seeds
+  for target in "$bin"/fuzz_*; do
+    [ -x "$target" ] || continue
+    name="$(basename "$target")"
+    corpus="$root/build/fuzz-corpus/$name"
+    mkdir -p "$corpus"
+    seeds="$bin/$name.seeds"
+    if [ -f "$seeds" ]; then
+      while IFS= read -r s; do
+        [ -n "$s" ] || continue
+        if [ -d "$s" ]; then
+          find "$s" -maxdepth 1 -type f -size -1M -exec cp -n -t "$corpus" {} + 2>/dev/null || true
+        elif [ -f "$s" ]; then
+          cp -n "$s" "$corpus/" 2>/dev/null || true
+        fi
+      done <"$seeds"
+    fi
+    log "Fuzzing $name for ${fuzz_seconds}s"
+    (cd "$root/build" && "$target" -max_total_time="$fuzz_seconds" -max_len=262144 -rss_limit_mb=4096 \
+      -print_final_stats=1 "$corpus")
+  done
+}
+
+cmd_run() {
+  install_packages
+  build_release
+  local bin="$root/build/release/bin"
+  local demo="$root/build/demo.ild"
+  log "Lumarex on its built-in demo show"
+  "$bin/lumarex-cli" demo "$demo"
+  "$bin/lumarex-cli" info "$demo"
+}
+
+cmd_test() {
+  install_packages
+  build_release
+  log "Tests (release)"
+  ctest --test-dir "$root/build/release" --output-on-failure -j "$jobs" --timeout 600
+
+  log "Building (ASan + UBSan, clang, fuzz targets)"
+  CC=clang-14 CXX=clang++-14 configure_and_build "$root/build/asan" -DCMAKE_BUILD_TYPE=Debug \
+    -DLUMAREX_SANITIZE=ON -DLUMAREX_FUZZ=ON -DLUMAREX_BENCH=OFF -DLUMAREX_WERROR=ON \
+    -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g"
+  log "Tests (ASan + UBSan)"
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir "$root/build/asan" --output-on-failure -j "$jobs" --timeout 900
+
+  run_fuzzers "$root/build/asan/bin"
+  log "All tests passed"
+}
+
+case "${1:-}" in
+  run) cmd_run ;;
+  test) cmd_test ;;
+  *)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac

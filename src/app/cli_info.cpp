@@ -1,0 +1,107 @@
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include "app/cli_context.h"
+#include "app/cli_load.h"
+
+namespace lumarex::cli {
+
+namespace {
+
+nlohmann::ordered_json FrameJson(const ShowStore& store, uint32_t n, bool withPoints) {
+  const FrameStats s = store.FrameStatistics(n);
+  nlohmann::ordered_json frame;
+  frame["LastPointIndex"] = store.LastPointIndex[n];
+  frame["dimension"] = s.Dimension();
+  frame["paths"] = s.paths;
+  frame["vectors"] = s.vectors;
+  frame["visible"] = s.visible;
+  frame["blanked"] = s.blanked;
+  if (withPoints) {
+    nlohmann::ordered_json points = nlohmann::ordered_json::array();
+    for (const ShowPoint& p : store.Frame(n)) {
+      points.push_back({p.X, p.Y, p.Z, p.R, p.G, p.B, p.Visible, p.ColourIndex});
+    }
+    frame["points"] = std::move(points);
+  }
+  return frame;
+}
+
+void PrintJson(const CliContext& c, bool withPoints) {
+  nlohmann::ordered_json out;
+  out["IoStatus"] = c.store.IoStatus;
+  out["SourceFormatCode"] = c.store.SourceFormatCode;
+  out["FrameCount"] = c.store.FrameCount;
+  out["ShowFileSize"] = c.store.ShowFileSize;
+  out["IldaFormatsSeen"] = c.readers.ilda.IldaFormatsSeen;
+  nlohmann::ordered_json frames = nlohmann::ordered_json::array();
+  for (uint32_t n = 0; n < c.store.FrameCount; ++n)
+    frames.push_back(FrameJson(c.store, n, withPoints));
+  out["frames"] = std::move(frames);
+  // Invalid UTF-8 (never produced here, but file names may carry it) must not abort output.
+  std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+}
+
+void PrintSummary(const CliContext& c, bool withPoints) {
+  const ShowStore& s = c.store;
+  std::cout << "File: " << s.ShowFileName << '\n'
+            << "Status: " << s.IoStatus << '\n'
+            << "Source format: " << int{s.SourceFormatCode} << '\n'
+            << "Size: " << s.ShowFileSize << " bytes\n"
+            << "Ilda Format:";
+  for (const std::string& seen : c.readers.ilda.IldaFormatsSeen) std::cout << seen;
+  std::cout << '\n' << "Frames: " << s.FrameCount << '\n';
+  uint64_t points = 0, visible = 0, paths = 0;
+  uint32_t frames3D = 0;
+  for (uint32_t n = 0; n < s.FrameCount; ++n) {
+    const FrameStats f = s.FrameStatistics(n);
+    points += f.vectors;
+    visible += f.visible;
+    paths += f.paths;
+    frames3D += f.is3D ? 1 : 0;
+  }
+  std::cout << "Points: " << points << " (" << visible << " visible, " << points - visible
+            << " blanked)\n"
+            << "Paths: " << paths << '\n'
+            << "3D frames: " << frames3D << '\n';
+  if (!withPoints) return;
+  for (uint32_t n = 0; n < s.FrameCount; ++n) {
+    const FrameStats f = s.FrameStatistics(n);
+    std::cout << "Frame " << n << ": " << f.Dimension() << ", " << f.paths << " paths, "
+              << f.vectors << " vectors, " << f.visible << " visible, " << f.blanked
+              << " blanked\n";
+    for (const ShowPoint& p : s.Frame(n)) {
+      std::cout << "  " << p.X << ' ' << p.Y << ' ' << p.Z << "  " << int{p.R} << ' ' << int{p.G}
+                << ' ' << int{p.B} << "  " << (p.Visible ? "lit" : "blanked") << ' '
+                << int{p.ColourIndex} << '\n';
+    }
+  }
+}
+
+}  // namespace
+
+void AddInfoCommand(CLI::App& app, CliContext& context) {
+  struct Options {
+    std::string file;
+    std::vector<std::string> merges;
+    bool points = false;
+    bool json = false;
+  };
+  auto options = std::make_shared<Options>();
+  CLI::App* cmd =
+      app.add_subcommand("info", "Load a show (and merge others onto it) and describe it");
+  cmd->add_option("FILE", options->file, "Show file")->required();
+  cmd->add_option("--merge", options->merges, "Show file merged onto the end, repeatable");
+  cmd->add_flag("--points", options->points, "List every point of every frame");
+  cmd->add_flag("--json", options->json, "Print one JSON object");
+  cmd->callback([options, &context] {
+    if (!LoadWithMerges(context, options->file, options->merges)) return;
+    if (options->json) {
+      PrintJson(context, options->points);
+    } else {
+      PrintSummary(context, options->points);
+    }
+  });
+}
+
+}  // namespace lumarex::cli

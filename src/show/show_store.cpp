@@ -1,0 +1,162 @@
+#include "show/show_store.h"
+
+#include <algorithm>
+
+namespace lumarex {
+
+namespace {
+
+PaletteTable BuildDefaultPalette() {
+  PaletteTable p{};
+  auto set = [&p](int i, int r, int g, int b) {
+    p[static_cast<size_t>(i)] = {static_cast<uint8_t>(r), static_cast<uint8_t>(g),
+                                 static_cast<uint8_t>(b)};
+  };
+  // Red rising in green to yellow.
+  for (int i = 0; i <= 16; ++i) set(i, 255, std::min(255, i * 16), 0);
+  // Yellow falling in red to green.
+  for (int i = 17; i <= 24; ++i) set(i, 224 - (i - 17) * 32, 255, 0);
+  // Green rising in blue to cyan; the standard rounds 255*k/7.
+  static constexpr int kCyanRamp[7] = {36, 73, 109, 146, 182, 219, 255};
+  for (int i = 25; i <= 31; ++i) set(i, 0, 255, kCyanRamp[i - 25]);
+  // Cyan falling in green to blue.
+  static constexpr int kBlueRamp[9] = {227, 198, 170, 142, 113, 85, 56, 28, 0};
+  for (int i = 32; i <= 40; ++i) set(i, 0, kBlueRamp[i - 32], 255);
+  // Blue rising in red to magenta.
+  for (int i = 41; i <= 48; ++i) set(i, std::min(255, (i - 40) * 32), 0, 255);
+  // Magenta rising in green to white.
+  for (int i = 49; i <= 56; ++i) set(i, 255, std::min(255, (i - 48) * 32), 255);
+  // White falling in green and blue towards red.
+  for (int i = 57; i <= 63; ++i) {
+    const int v = 224 - (i - 57) * 32;
+    set(i, 255, v, v);
+  }
+  return p;
+}
+
+}  // namespace
+
+const PaletteTable& DefaultPalette() {
+  static const PaletteTable kPalette = BuildDefaultPalette();
+  return kPalette;
+}
+
+ShowStore::ShowStore()
+    : FramePoints(kSlotCount), LastPointIndex(kSlotCount, 0), Tail(kSlotCount, FrameTail::kEmpty) {}
+
+void ShowStore::ReleaseSlot(uint32_t n) {
+  std::vector<ShowPoint>().swap(FramePoints[n]);
+  LastPointIndex[n] = 0;
+  Tail[n] = FrameTail::kEmpty;
+}
+
+void ShowStore::ClearShow() {
+  // A merge leaves a gap slot and readers may have left an array above FrameCount, so every
+  // slot that holds anything is released.
+  for (uint32_t n = 0; n < kSlotCount; ++n) {
+    if (!FramePoints[n].empty() || LastPointIndex[n] != 0) ReleaseSlot(n);
+  }
+  FrameCount = 1;
+}
+
+void ShowStore::LoadDefaultPalette() {
+  Palette = DefaultPalette();
+}
+
+std::span<ShowPoint> ShowStore::NewFrame(uint32_t elements) {
+  elements = std::clamp<uint32_t>(elements, 1, kMaxPointsPerFrame);
+  std::vector<ShowPoint>& slot = FramePoints[FrameCount];
+  slot.assign(elements, ShowPoint{});
+  return slot;
+}
+
+void ShowStore::CommitFrame(uint16_t lastPointIndex, FrameTail tail) {
+  std::vector<ShowPoint>& slot = FramePoints[FrameCount];
+  if (slot.size() < static_cast<size_t>(lastPointIndex) + 1) slot.resize(lastPointIndex + 1u);
+  LastPointIndex[FrameCount] = lastPointIndex;
+  Tail[FrameCount] =
+      lastPointIndex == 0 && tail == FrameTail::kAppendedZeroPoint ? FrameTail::kEmpty : tail;
+  ++FrameCount;
+}
+
+void ShowStore::AppendTwoPointEmptyFrame() {
+  NewFrame(2);
+  CommitFrame(1, FrameTail::kEmpty);
+}
+
+void ShowStore::AppendEmptyFrame() {
+  std::vector<ShowPoint>().swap(FramePoints[FrameCount]);
+  LastPointIndex[FrameCount] = 0;
+  Tail[FrameCount] = FrameTail::kEmpty;
+  ++FrameCount;
+}
+
+void ShowStore::ReplaceFrame(uint32_t n, std::span<const ShowPoint> points) {
+  if (n >= kSlotCount) return;
+  std::vector<ShowPoint>& slot = FramePoints[n];
+  if (points.size() <= 1 || points.size() > kMaxPointsPerFrame) {
+    // The optimiser's empty-frame form (a single point cannot be told from an empty frame).
+    slot.assign(2, ShowPoint{});
+    LastPointIndex[n] = 1;
+    Tail[n] = FrameTail::kEmpty;
+    return;
+  }
+  slot.assign(points.begin(), points.end());
+  for (ShowPoint& p : slot) p.ColourIndex = 0;
+  LastPointIndex[n] = static_cast<uint16_t>(points.size() - 1);
+  Tail[n] = FrameTail::kAllReal;
+}
+
+void ShowStore::RemoveFrames(uint32_t first, uint32_t last) {
+  if (FrameCount == 0 || first > last || first >= FrameCount) return;
+  last = std::min<uint32_t>(last, FrameCount - 1u);
+  const uint32_t removed = last - first + 1;
+  for (uint32_t n = first; n + removed < FrameCount; ++n) {
+    FramePoints[n].swap(FramePoints[n + removed]);
+    LastPointIndex[n] = LastPointIndex[n + removed];
+    Tail[n] = Tail[n + removed];
+  }
+  const uint32_t newCount = FrameCount - removed;
+  for (uint32_t n = newCount; n < FrameCount; ++n) ReleaseSlot(n);
+  FrameCount = static_cast<uint16_t>(newCount);
+}
+
+std::span<const ShowPoint> ShowStore::Frame(uint32_t n) const {
+  if (n >= kSlotCount || LastPointIndex[n] == 0) return {};
+  const std::vector<ShowPoint>& slot = FramePoints[n];
+  const size_t count = std::min<size_t>(slot.size(), LastPointIndex[n] + 1u);
+  return {slot.data(), count};
+}
+
+uint32_t ShowStore::RealPointCount(uint32_t n) const {
+  if (n >= kSlotCount) return 0;
+  const uint32_t stored = FramePoints[n].empty() ? 0u : LastPointIndex[n] + 1u;
+  switch (Tail[n]) {
+    case FrameTail::kAllReal:
+      return stored;
+    case FrameTail::kAppendedZeroPoint:
+      return stored == 0 ? 0 : stored - 1;
+    case FrameTail::kEmpty:
+      return 0;
+  }
+  return 0;
+}
+
+FrameStats ShowStore::FrameStatistics(uint32_t n) const {
+  FrameStats s;
+  bool previousVisible = false;
+  for (const ShowPoint& p : Frame(n)) {
+    s.is3D = s.is3D || p.Z != 0;
+    ++s.vectors;
+    if (p.Visible != 0) {
+      ++s.visible;
+      if (!previousVisible) ++s.paths;
+    } else {
+      ++s.blanked;
+    }
+    previousVisible = p.Visible != 0;
+  }
+  return s;
+}
+
+}  // namespace lumarex
