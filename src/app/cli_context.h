@@ -2,6 +2,7 @@
 
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "platform/desktop_services.h"
 #include "show/show_files.h"
@@ -30,9 +31,15 @@ struct CliContext {
 // Exit codes: 0 when the command ran (a reader's failure is in IoStatus), 2 for bad usage.
 inline constexpr int kExitUsage = 2;
 
-// Each command registers itself on the application; its callback runs the command.
-void AddInfoCommand(CLI::App& app, CliContext& context);
-void AddConvertCommand(CLI::App& app, CliContext& context);
-void AddDemoCommand(CLI::App& app, CliContext& context);
+// Each command lives in a cli_<command>.cpp of its own and registers itself there with a
+// file-scope CommandRegistration; main adds the registered commands in `order`.
+using AddCommandFunction = void (*)(CLI::App& app, CliContext& context);
+
+struct CommandRegistration {
+  CommandRegistration(int order, AddCommandFunction add);
+};
+
+// The registered commands, sorted by their order.
+std::vector<AddCommandFunction> RegisteredCommands();
 
 }  // namespace lumarex::cli

@@ -7,6 +7,8 @@
 
 namespace lumarex::cli {
 
+namespace {
+
 void AddConvertCommand(CLI::App& app, CliContext& context) {
   struct Options {
     std::string in;
@@ -34,5 +36,9 @@ void AddConvertCommand(CLI::App& app, CliContext& context) {
     std::cout << store.IoStatus << '\n';
   });
 }
+
+const CommandRegistration kRegistration{20, AddConvertCommand};
+
+}  // namespace
 
 }  // namespace lumarex::cli

@@ -7,6 +7,8 @@
 
 namespace lumarex::cli {
 
+namespace {
+
 void AddDemoCommand(CLI::App& app, CliContext& context) {
   auto out = std::make_shared<std::string>();
   CLI::App* cmd = app.add_subcommand("demo", "Write Lumarex's built-in demo show as an ILDA file");
@@ -17,5 +19,9 @@ void AddDemoCommand(CLI::App& app, CliContext& context) {
     std::cout << context.store.IoStatus << '\n';
   });
 }
+
+const CommandRegistration kRegistration{30, AddDemoCommand};
+
+}  // namespace
 
 }  // namespace lumarex::cli

@@ -78,8 +78,6 @@ void PrintSummary(const CliContext& c, bool withPoints) {
   }
 }
 
-}  // namespace
-
 void AddInfoCommand(CLI::App& app, CliContext& context) {
   struct Options {
     std::string file;
@@ -103,5 +101,9 @@ void AddInfoCommand(CLI::App& app, CliContext& context) {
     }
   });
 }
+
+const CommandRegistration kRegistration{10, AddInfoCommand};
+
+}  // namespace
 
 }  // namespace lumarex::cli

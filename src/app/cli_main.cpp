@@ -1,14 +1,40 @@
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <utility>
 
 #include "app/cli_context.h"
+
+namespace lumarex::cli {
+
+namespace {
+
+std::vector<std::pair<int, AddCommandFunction>>& Registry() {
+  static std::vector<std::pair<int, AddCommandFunction>> registry;
+  return registry;
+}
+
+}  // namespace
+
+CommandRegistration::CommandRegistration(int order, AddCommandFunction add) {
+  Registry().emplace_back(order, add);
+}
+
+std::vector<AddCommandFunction> RegisteredCommands() {
+  auto sorted = Registry();
+  std::stable_sort(sorted.begin(), sorted.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<AddCommandFunction> out;
+  for (const auto& entry : sorted) out.push_back(entry.second);
+  return out;
+}
+
+}  // namespace lumarex::cli
 
 int main(int argc, char** argv) {
   lumarex::cli::CliContext context;
   CLI::App app{"lumarex-cli: Lumarex's laser-show tools for batch and headless work"};
   app.require_subcommand(1);
-  lumarex::cli::AddInfoCommand(app, context);
-  lumarex::cli::AddConvertCommand(app, context);
-  lumarex::cli::AddDemoCommand(app, context);
+  for (const auto add : lumarex::cli::RegisteredCommands()) add(app, context);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
