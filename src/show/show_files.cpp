@@ -1,27 +1,142 @@
 #include "show/show_files.h"
 
+#include <unistd.h>
+
+#include "show/bilda.h"
+#include "show/cat.h"
 #include "show/file_names.h"
+#include "show/grabben.h"
+#include "show/laserpainter.h"
+#include "show/mamba_black.h"
+#include "show/pangolin.h"
+#include "show/pic.h"
+#include "show/ulf.h"
+#include "show/writer_support.h"
 
 namespace lumarex {
 
-bool LoadShowFile(ShowStore& store, ShowReaders& readers, const std::string& fileName, bool merge,
-                  DesktopServices& desktop) {
-  const std::string ext = UpperExtension(fileName);
-  if (ext != ".ILD") return false;
-  store.ShowFileName = fileName;
-  store.SourceFormatCode = 1;
+namespace {
+
+template <void (*kRead)(ShowStore&, const std::string&, bool, DesktopServices&)>
+void Plain(ShowStore& store, ShowReaders&, const std::string& fileName, bool merge,
+           DesktopServices& desktop) {
+  kRead(store, fileName, merge, desktop);
+}
+
+void Ilda(ShowStore& store, ShowReaders& readers, const std::string& fileName, bool merge,
+          DesktopServices& desktop) {
   readers.ilda.ReadIlda(store, fileName, merge, desktop);
+}
+
+// Only a converted show goes to the ILDA reader: run on the empty file of a failed
+// conversion it would clear the show and report success.
+void MambaBlack(ShowStore& store, ShowReaders& readers, const std::string& fileName, bool merge,
+                DesktopServices& desktop) {
+  if (!ConvertMambaBlack(store, fileName, readers.mambaBlackTempFile)) return;
+  readers.ilda.ReadIlda(store, readers.mambaBlackTempFile, merge, desktop);
+  unlink(readers.mambaBlackTempFile.c_str());
+}
+
+constexpr ShowFormat kShowFormats[] = {
+    {".FLA", Plain<ReadFla>, 14},  {".FLX", Plain<ReadFlx>, 14}, {".ILD", Ilda, 1},
+    {".SLF", Plain<ReadBilda>, 4}, {".LF", Plain<ReadBilda>, 4}, {".LDB", Plain<ReadPangolin>, 20},
+    {".CAT", Plain<ReadCat>, 2},   {".PIC", Plain<ReadPic>, 5},  {".ULF", Plain<ReadUlf>, 19},
+    {".PHO", Plain<ReadPho>, 18},  {".EIL", MambaBlack, 15},     {".GR1", Plain<ReadGrabben>, 22},
+};
+
+}  // namespace
+
+std::span<const ShowFormat> ShowFormats() {
+  return kShowFormats;
+}
+
+const ShowFormat* FindShowFormat(const std::string& fileName) {
+  const std::string ext = UpperExtension(fileName);
+  for (const ShowFormat& format : kShowFormats) {
+    if (ext == format.extension) return &format;
+  }
+  return nullptr;
+}
+
+LoadResult LoadShow(ShowStore& store, ShowReaders& readers, const std::string& fileName, bool merge,
+                    DesktopServices& desktop, const Clock& clock) {
+  LoadResult result;
+  result.fileName = fileName;
+  result.merge = merge;
+  const uint32_t start = clock.NowMs();
+  if (!merge) store.ShowFileName = fileName;
+  if (const ShowFormat* format = FindShowFormat(fileName)) {
+    store.SourceFormatCode = format->sourceFormatCode;
+    format->read(store, readers, fileName, merge, desktop);
+    result.readerRan = true;
+  }
+  result.durationMs = clock.NowMs() - start;
   store.SaveRangeStart = 0;
   store.SaveRangeEnd = store.FrameCount > 0 ? store.FrameCount - 1 : 0;
+  return result;
+}
+
+bool LoadShowFile(ShowStore& store, ShowReaders& readers, const std::string& fileName, bool merge,
+                  DesktopServices& desktop) {
+  const SteadyClock clock;
+  return LoadShow(store, readers, fileName, merge, desktop, clock).readerRan;
+}
+
+bool LoadPaletteFile(ShowStore& store, const std::string& fileName) {
+  if (UpperExtension(fileName).find("PAL") == std::string::npos) return false;
+  ReadPal(store, fileName);
+  return true;
+}
+
+std::optional<ShowWriter> WriterForFileName(const std::string& fileName, bool phoenixLayout) {
+  const std::string ext = UpperExtension(fileName);
+  if (ext == ".ILD") return ShowWriter::kIlda;
+  if (ext == ".CAT") return phoenixLayout ? ShowWriter::kPhoenixCat : ShowWriter::kCat2008;
+  if (ext == ".ULF") return ShowWriter::kUlf;
+  return std::nullopt;
+}
+
+std::string SavedFileName(ShowWriter writer, const std::string& fileName) {
+  switch (writer) {
+    case ShowWriter::kIlda:
+      return WithWriterExtension(fileName, ".ILD");
+    case ShowWriter::kCat2008:
+    case ShowWriter::kPhoenixCat:
+      return WithWriterExtension(fileName, ".CAT");
+    case ShowWriter::kUlf:
+      return WithWriterExtension(fileName, ".ULF");
+  }
+  return fileName;
+}
+
+bool SaveShow(ShowStore& store, ShowWriter writer, const std::string& fileName, int32_t firstFrame,
+              int32_t lastFrame, DesktopServices& desktop, SaveProgress* progress) {
+  if (writer != ShowWriter::kIlda && store.FrameCount == 0) {
+    desktop.ShowMessage("Keine Frames vorhanden  :-(");
+    return false;
+  }
+  switch (writer) {
+    case ShowWriter::kIlda:
+      WriteIlda(store, fileName, firstFrame, lastFrame, desktop, progress);
+      break;
+    case ShowWriter::kCat2008:
+      WriteCat2008(store, fileName, firstFrame, lastFrame, desktop, progress);
+      break;
+    case ShowWriter::kPhoenixCat:
+      WritePhoenixCat(store, fileName, firstFrame, lastFrame, desktop, progress);
+      break;
+    case ShowWriter::kUlf:
+      WriteUlf(store, fileName, firstFrame, lastFrame, desktop, progress);
+      break;
+  }
   return true;
 }
 
 bool SaveShowFile(ShowStore& store, const std::string& fileName, int32_t firstFrame,
                   int32_t lastFrame, DesktopServices& desktop, SaveProgress* progress) {
-  const std::string ext = UpperExtension(fileName);
-  if (ext != ".ILD") return false;
-  WriteIlda(store, fileName, firstFrame, lastFrame, desktop, progress);
-  return true;
+  const std::optional<ShowWriter> writer = WriterForFileName(fileName);
+  if (!writer) return false;
+  return SaveShow(store, *writer, fileName, firstFrame, lastFrame, desktop, progress);
 }
 
 }  // namespace lumarex

@@ -1,0 +1,161 @@
+#include <cerrno>
+
+#include "show/byte_order.h"
+#include "show/cat.h"
+#include "show/input_file.h"
+#include "show/reader_support.h"
+
+namespace lumarex {
+
+namespace {
+
+constexpr uint8_t kKindLds = 0;
+constexpr uint8_t kKindRgb = 1;
+constexpr uint8_t kKindPhoenix = 0x74;  // "t"
+constexpr size_t kLdsRecordSize = 8;
+constexpr size_t kRgbRecordSize = 11;
+constexpr size_t kPhoenixHeaderSize = 111;
+constexpr size_t kPaletteFileSize = 576;
+
+void ConvertLdsRecords(const uint8_t* rec, uint32_t count, ShowPoint* out,
+                       const PaletteTable& palette) {
+  for (uint32_t i = 0; i < count; ++i, rec += kLdsRecordSize) {
+    ShowPoint& p = out[i];
+    p.X = LoadI16LE(rec);
+    p.Y = NegateY(LoadI16LE(rec + 2));
+    p.Z = LoadI16LE(rec + 4);
+    const uint8_t colour = rec[6];
+    if ((colour & 0x40) != 0) continue;  // blanked: black, index 0, as NewFrame left it
+    const uint8_t index = colour & 0x3F;
+    p.Visible = 1;
+    p.ColourIndex = index;
+    p.R = palette[index].R;
+    p.G = palette[index].G;
+    p.B = palette[index].B;
+  }
+}
+
+void ConvertRgbRecords(const uint8_t* rec, uint32_t count, ShowPoint* out) {
+  for (uint32_t i = 0; i < count; ++i, rec += kRgbRecordSize) {
+    ShowPoint& p = out[i];
+    p.X = LoadI16LE(rec);
+    p.Y = NegateY(LoadI16LE(rec + 2));
+    p.Z = LoadI16LE(rec + 4);
+    const uint8_t status = rec[6];
+    if ((status & 0x40) != 0) continue;
+    p.Visible = 1;
+    p.ColourIndex = status;
+    p.R = rec[8];
+    p.G = rec[9];
+    p.B = rec[10];
+  }
+}
+
+// Reads one LDS frame after its kind byte. False ends the reading.
+bool ReadLdsFrame(ShowStore& store, InputFile& file) {
+  uint8_t countBytes[2];
+  if (file.Read(countBytes, 2) < 2) return false;
+  const uint16_t count = LoadU16LE(countBytes);
+  const auto bytes = file.ReadBlock(count * kLdsRecordSize);
+  if (bytes.size() < count * kLdsRecordSize) {
+    store.IoStatus = "Lesefehler Cat";
+    return false;
+  }
+  const std::span<ShowPoint> points = store.NewFrame(count + 1u);
+  ConvertLdsRecords(bytes.data(), count, points.data(), store.Palette);
+  const auto last = static_cast<uint16_t>(count >= 2 ? count - 1 : 0);
+  store.CommitFrame(last, RealPointsTail(last));
+  return true;
+}
+
+// Reads the point count and records of an RGB or Phoenix frame. False ends the reading.
+bool ReadRgbFrame(ShowStore& store, InputFile& file) {
+  uint8_t countBytes[2];
+  if (file.Read(countBytes, 2) < 2) return false;
+  const uint16_t count = LoadU16LE(countBytes);
+  const auto bytes = file.ReadBlock(count * kRgbRecordSize);
+  if (bytes.size() < count * kRgbRecordSize) {
+    store.IoStatus = "Lesefehler Cat RGB in XYZ";
+    return false;
+  }
+  const std::span<ShowPoint> points = store.NewFrame(count + 1u);
+  ConvertRgbRecords(bytes.data(), count, points.data());
+  store.CommitFrame(count, FrameTail::kAppendedZeroPoint);
+  return true;
+}
+
+}  // namespace
+
+void ReadCat(ShowStore& store, const std::string& fileName, bool merge, DesktopServices& desktop) {
+  store.IoStatus = "I.O.";
+  InputFile file;
+  if (!file.Open(fileName)) {
+    store.IoStatus = WithErrorNumber("Cat Datei Lesefehler", errno);
+    return;
+  }
+  store.ShowFileSize = ShownFileSize(file);
+  const uint32_t framesBefore = merge ? store.FrameCount : 0;
+  if (!StartShowRead(store, merge)) return;
+  desktop.ProcessPendingMessages();
+  store.SourceFormatCode = 2;
+
+  // Once the Phoenix header has been met, every further section is a Phoenix frame
+  // without a kind byte.
+  bool phoenix = false;
+  // The point data of every section kind is counted off the bytes left, so that one or two
+  // stray bytes at the end are never taken for a section.
+  while (BytesLeft(file) > 2) {
+    if (!store.HasRoomForFrame()) {
+      store.IoStatus = kTooManyFrames;
+      break;
+    }
+    uint8_t kind = kKindPhoenix;
+    if (!phoenix && file.Read(&kind, 1) < 1) break;
+
+    if (kind == kKindPhoenix) {
+      if (!phoenix) {
+        uint8_t header[kPhoenixHeaderSize];
+        if (file.Read(header, sizeof header) < sizeof header) break;
+        store.SourceFormatCode = header[0] == 'a' && header[1] == 'C' ? 16 : 17;
+        phoenix = true;
+      }
+      uint8_t frameByte;
+      if (file.Read(&frameByte, 1) < 1 || !ReadRgbFrame(store, file)) break;
+    } else if (kind == kKindLds) {
+      if (!ReadLdsFrame(store, file)) break;
+    } else if (kind == kKindRgb) {
+      if (!ReadRgbFrame(store, file)) break;
+      store.SourceFormatCode = 3;
+    } else {
+      store.AppendEmptyFrame();  // an unknown kind still counts as a section
+    }
+  }
+  DropTrailingEmptyFrames(store, framesBefore);
+}
+
+void ReadPal(ShowStore& store, const std::string& fileName) {
+  store.IoStatus = "Pal I.O.";
+  InputFile file;
+  if (!file.Open(fileName)) {
+    store.IoStatus = WithErrorNumber("LDS Pal Lesefehler", errno);
+    return;
+  }
+  store.ShowFileSize = ShownFileSize(file);
+  if (file.Size() != kPaletteFileSize) {
+    store.IoStatus = "Unzulässige Dateilänge in PAL";
+    return;
+  }
+  uint8_t bytes[kPaletteFileSize];
+  // The file may have shrunk since it was measured; a palette is taken whole or not at all.
+  if (file.Read(bytes, sizeof bytes) < sizeof bytes) {
+    store.IoStatus = "Unzulässige Dateilänge in PAL";
+    return;
+  }
+  for (size_t i = 0; i < 64; ++i) {
+    const uint8_t* entry = bytes + i * 9;
+    store.Palette[i] = {entry[3], entry[4], entry[5]};
+  }
+  store.IoStatus = "Pal muß vor dem *.Cat File geladen werden !";
+}
+
+}  // namespace lumarex
