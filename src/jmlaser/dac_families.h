@@ -1,0 +1,26 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "jmlaser/dac_driver.h"
+#include "platform/clock.h"
+
+namespace lumarex::jmlaser {
+
+// Reads a setting of the environment; empty when unset.
+using EnvironmentLookup = std::function<std::string(const char* name)>;
+
+std::string ReadProcessEnvironment(const char* name);
+
+// Every family of DACs the library drives, in device-list order; the virtual DAC comes first
+// so that it is always device 0. Settings:
+//   LUMAREX_VIRTUAL_DAC_CAPTURE=PATH      record the virtual DAC's frames
+//   LUMAREX_ETHERDREAM=host[:port],...    Ether Dream DACs to use without their broadcast
+//   LUMAREX_ETHERDREAM_LISTEN_MS=N        how long a search listens for broadcasts (1100)
+std::vector<std::unique_ptr<DacFamily>> MakeDacFamilies(const Clock& clock,
+                                                        const EnvironmentLookup& environment);
+
+}  // namespace lumarex::jmlaser

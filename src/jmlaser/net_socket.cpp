@@ -1,0 +1,162 @@
+#include "jmlaser/net_socket.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+namespace lumarex::jmlaser {
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+  if (this != &other) {
+    Reset();
+    fd_ = other.Release();
+  }
+  return *this;
+}
+
+int UniqueFd::Release() {
+  const int fd = fd_;
+  fd_ = -1;
+  return fd;
+}
+
+void UniqueFd::Reset() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+namespace {
+
+using SteadyTime = std::chrono::steady_clock::time_point;
+
+int RemainingMs(SteadyTime deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      deadline - std::chrono::steady_clock::now());
+  return left.count() < 0 ? 0 : static_cast<int>(left.count());
+}
+
+// Waits for `events` on fd until the deadline.
+IoResult WaitFor(int fd, short events, SteadyTime deadline, int cancelFd) {
+  for (;;) {
+    pollfd fds[2] = {{fd, events, 0}, {cancelFd, POLLIN, 0}};
+    const nfds_t count = cancelFd >= 0 ? 2 : 1;
+    const int rc = ::poll(fds, count, RemainingMs(deadline));
+    if (rc < 0) {
+      if (errno == EINTR) continue;
+      return IoResult::kClosed;
+    }
+    if (count == 2 && (fds[1].revents & POLLIN) != 0) return IoResult::kCancelled;
+    if (rc == 0) return IoResult::kTimeout;
+    if ((fds[0].revents & (events | POLLERR | POLLHUP)) != 0) return IoResult::kOk;
+  }
+}
+
+}  // namespace
+
+std::optional<sockaddr_in> ResolveIpv4(const std::string& host, uint16_t port) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+    return std::nullopt;
+  }
+  sockaddr_in address{};
+  std::memcpy(&address, found->ai_addr, sizeof address);
+  ::freeaddrinfo(found);
+  address.sin_port = htons(port);
+  return address;
+}
+
+UniqueFd ConnectTcp(const sockaddr_in& address, int timeoutMs, int cancelFd) {
+  UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  if (!fd.Valid()) return {};
+  const int one = 1;
+  ::setsockopt(fd.Get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  const int rc = ::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  if (rc != 0 && errno != EINPROGRESS) return {};
+  if (rc != 0) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    if (WaitFor(fd.Get(), POLLOUT, deadline, cancelFd) != IoResult::kOk) return {};
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(fd.Get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
+      return {};
+    }
+  }
+  return fd;
+}
+
+IoResult SendAll(int fd, const void* data, size_t size, int timeoutMs, int cancelFd) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  while (size > 0) {
+    const ssize_t sent = ::send(fd, bytes, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (sent > 0) {
+      bytes += sent;
+      size -= static_cast<size_t>(sent);
+      continue;
+    }
+    if (sent < 0 && errno == EINTR) continue;
+    if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      const IoResult waited = WaitFor(fd, POLLOUT, deadline, cancelFd);
+      if (waited != IoResult::kOk) return waited;
+      continue;
+    }
+    return IoResult::kClosed;
+  }
+  return IoResult::kOk;
+}
+
+IoResult ReceiveExact(int fd, void* data, size_t size, int timeoutMs, int cancelFd) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  auto* bytes = static_cast<uint8_t*>(data);
+  while (size > 0) {
+    const ssize_t got = ::recv(fd, bytes, size, MSG_DONTWAIT);
+    if (got > 0) {
+      bytes += got;
+      size -= static_cast<size_t>(got);
+      continue;
+    }
+    if (got == 0) return IoResult::kClosed;
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      const IoResult waited = WaitFor(fd, POLLIN, deadline, cancelFd);
+      if (waited != IoResult::kOk) return waited;
+      continue;
+    }
+    return IoResult::kClosed;
+  }
+  return IoResult::kOk;
+}
+
+UniqueFd BindUdp(uint16_t port) {
+  UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  if (!fd.Valid()) return {};
+  const int one = 1;
+  ::setsockopt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  address.sin_port = htons(port);
+  if (::bind(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    return {};
+  }
+  return fd;
+}
+
+std::string FormatIpv4(const in_addr& address) {
+  char text[INET_ADDRSTRLEN] = {};
+  ::inet_ntop(AF_INET, &address, text, sizeof text);
+  return text;
+}
+
+}  // namespace lumarex::jmlaser

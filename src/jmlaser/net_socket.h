@@ -1,0 +1,53 @@
+#pragma once
+
+#include <netinet/in.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace lumarex::jmlaser {
+
+// An owned file descriptor.
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept;
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  ~UniqueFd() { Reset(); }
+
+  int Get() const { return fd_; }
+  bool Valid() const { return fd_ >= 0; }
+  int Release();
+  void Reset();
+
+ private:
+  int fd_ = -1;
+};
+
+// Every wait below also ends early, with failure, when `cancelFd` becomes readable (an
+// eventfd the owner signals to shut down); -1 for none.
+enum class IoResult { kOk, kTimeout, kClosed, kCancelled };
+
+// An IPv4 address for host[:port]; resolving may ask the name service, so call it only
+// from a worker thread.
+std::optional<sockaddr_in> ResolveIpv4(const std::string& host, uint16_t port);
+
+// A connected TCP socket with TCP_NODELAY, or an invalid one after timeoutMs.
+UniqueFd ConnectTcp(const sockaddr_in& address, int timeoutMs, int cancelFd);
+
+IoResult SendAll(int fd, const void* data, size_t size, int timeoutMs, int cancelFd);
+IoResult ReceiveExact(int fd, void* data, size_t size, int timeoutMs, int cancelFd);
+
+// A UDP socket bound to port on every interface, address reuse on so that several listeners
+// can share the DACs' broadcast port; invalid when the port is taken exclusively.
+UniqueFd BindUdp(uint16_t port);
+
+// Prints an IPv4 address as a.b.c.d.
+std::string FormatIpv4(const in_addr& address);
+
+}  // namespace lumarex::jmlaser
