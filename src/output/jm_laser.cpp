@@ -1,0 +1,155 @@
+#include "output/jm_laser.h"
+
+namespace lumarex {
+
+const char* const JMLaser::kEntryPointNames[kEntryPointCount] = {
+    "jmLaserOpenDll",
+    "jmLaserCloseDll",
+    "jmLaserEnumerateDevices",
+    "jmLaserGetDeviceListLength",
+    "jmLaserGetDeviceListEntryLength",
+    "jmLaserGetDeviceListEntry",
+    "jmLaserGetDeviceFamilyName",
+    "jmLaserGetDeviceFamilyNameLength",
+    "jmLaserDeviceIsRemote",
+    "jmLaserDeviceIsInUse",
+    "jmLaserGetFriendlyName",
+    "jmLaserGetFriendlyNameLength",
+    "jmLaserSetFriendlyName",
+    "jmLaserOpenDevice",
+    "jmLaserCloseDevice",
+    "jmLaserGetDeviceName",
+    "jmLaserGetDeviceNameLength",
+    "jmLaserStartOutput",
+    "jmLaserStopOutput",
+    "jmLaserGetMinSpeed",
+    "jmLaserGetMaxSpeed",
+    "jmLaserGetSpeedStep",
+    "jmLaserGetMaxFrameSize",
+    "jmLaserGetNumColorChannels",
+    "jmLaserSetNumUsedColorChannels",
+    "jmLaserGetNumUsedColorChannels",
+    "jmLaserIsDeviceReady",
+    "jmLaserWaitForDeviceReady",
+    "jmLaserWriteFrame",
+    "jmLaserWriteFrameEL",
+    "jmLaserWriteFrameNL",
+    "jmLaserGetNumUniverses",
+    "jmLaserGetUniverseNameLength",
+    "jmLaserGetUniverseName",
+    "jmLaserGetUniverseResolution",
+    "jmLaserGetUniverseNumChannels",
+    "jmLaserUniverseUpdate",
+    "jmLaserUniverseRead",
+    "jmLaserUniverseWrite",
+};
+
+namespace {
+
+template <typename Function>
+Function As(void* symbol) {
+  return reinterpret_cast<Function>(symbol);
+}
+
+}  // namespace
+
+void JMLaser::Bind(DesktopServices& desktop) {
+  BindFrom(ExecutableFolder(), desktop);
+}
+
+void JMLaser::BindFrom(const std::string& folder, DesktopServices& desktop) {
+  Release();
+  // The messages keep the library's historic file name: operators and manuals know it so.
+  if (!library_.Open(folder + kLibraryFileName)) desktop.ShowMessage("Error loading jmlaser.dll.");
+  loaded_ = ResolveAll();
+  if (!loaded_) {
+    desktop.ShowMessage("Keine Jmlaser.dll gefunden >0x581< ");
+    Unload();
+    return;
+  }
+  if (jmLaserOpenDll() < kMinimumVersion) {
+    desktop.ShowMessage("Zu alte jmlaser.dll ? >0x582< ");
+    Unload();
+  }
+}
+
+bool JMLaser::ResolveAll() {
+  if (!library_.IsOpen()) return false;
+  for (const char* name : kEntryPointNames) {
+    if (library_.Symbol(name) == nullptr) return false;
+  }
+  openDll_ = As<NoArgument>(library_.Symbol("jmLaserOpenDll"));
+  closeDll_ = As<NoArgument>(library_.Symbol("jmLaserCloseDll"));
+  enumerateDevices_ = As<NoArgument>(library_.Symbol("jmLaserEnumerateDevices"));
+  getDeviceListEntry_ = As<ListEntryCall>(library_.Symbol("jmLaserGetDeviceListEntry"));
+  getFriendlyName_ = As<NameTextCall>(library_.Symbol("jmLaserGetFriendlyName"));
+  openDevice_ = As<NameCall>(library_.Symbol("jmLaserOpenDevice"));
+  closeDevice_ = As<HandleCall>(library_.Symbol("jmLaserCloseDevice"));
+  getMaxSpeed_ = As<HandleCall>(library_.Symbol("jmLaserGetMaxSpeed"));
+  startOutput_ = As<HandleCall>(library_.Symbol("jmLaserStartOutput"));
+  stopOutput_ = As<HandleCall>(library_.Symbol("jmLaserStopOutput"));
+  isDeviceReady_ = As<HandleCall>(library_.Symbol("jmLaserIsDeviceReady"));
+  writeFrameNL_ = As<WriteCall>(library_.Symbol("jmLaserWriteFrameNL"));
+  return true;
+}
+
+void JMLaser::Unload() {
+  loaded_ = false;
+  library_.Close();
+}
+
+void JMLaser::Release() {
+  if (loaded_) jmLaserCloseDll();
+  Unload();
+}
+
+int32_t JMLaser::jmLaserOpenDll() {
+  return loaded_ ? openDll_() : kNotLoaded;
+}
+
+int32_t JMLaser::jmLaserCloseDll() {
+  return loaded_ ? closeDll_() : kNotLoaded;
+}
+
+int32_t JMLaser::jmLaserEnumerateDevices() {
+  return loaded_ ? enumerateDevices_() : kNotLoaded;
+}
+
+int32_t JMLaser::jmLaserGetDeviceListEntry(int32_t index, char* buffer, int32_t length) {
+  return loaded_ ? getDeviceListEntry_(index, buffer, length) : kNotLoaded;
+}
+
+int32_t JMLaser::jmLaserGetFriendlyName(const char* deviceName, char* buffer, int32_t length) {
+  return loaded_ ? getFriendlyName_(deviceName, buffer, length) : kNotLoaded;
+}
+
+int32_t JMLaser::jmLaserOpenDevice(const char* deviceName) {
+  return loaded_ ? openDevice_(deviceName) : kNotLoaded;
+}
+
+int32_t JMLaser::jmLaserCloseDevice(int32_t handle) {
+  return loaded_ ? closeDevice_(handle) : kNotLoaded;
+}
+
+int32_t JMLaser::jmLaserGetMaxSpeed(int32_t handle) {
+  return loaded_ ? getMaxSpeed_(handle) : kNotLoaded;
+}
+
+int32_t JMLaser::jmLaserStartOutput(int32_t handle) {
+  return loaded_ ? startOutput_(handle) : kNotLoaded;
+}
+
+int32_t JMLaser::jmLaserStopOutput(int32_t handle) {
+  return loaded_ ? stopOutput_(handle) : kNotLoaded;
+}
+
+int32_t JMLaser::jmLaserIsDeviceReady(int32_t handle) {
+  return loaded_ ? isDeviceReady_(handle) : kNotLoaded;
+}
+
+int32_t JMLaser::jmLaserWriteFrameNL(int32_t handle, const DacPoint* points, int32_t count,
+                                     int32_t speed, int32_t repetitions) {
+  return loaded_ ? writeFrameNL_(handle, points, count, speed, repetitions) : kNotLoaded;
+}
+
+}  // namespace lumarex

@@ -1,0 +1,260 @@
+#include "output/laser_ausgabe.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace lumarex {
+
+namespace {
+
+// The product of a show coordinate and a size factor, truncated toward zero. It is formed in
+// extended precision on purpose: the projectors were calibrated with it, and plain double
+// rounds some products onto the integer below (-32700 x 0.03 gives -981 instead of -980).
+inline int64_t ScaleCoordinate(int64_t value, double scale) {
+  return static_cast<int64_t>(static_cast<long double>(value) * static_cast<long double>(scale));
+}
+
+inline uint16_t DacCoordinate(int64_t value, double scale, int32_t offset) {
+  // The sum wraps modulo 65536, so a window pushed past the edge folds round to the other.
+  return static_cast<uint16_t>(static_cast<uint64_t>(ScaleCoordinate(value, scale)) + 32768u +
+                               static_cast<uint64_t>(int64_t{offset}));
+}
+
+inline SequencePoint Blanked(int32_t x, int32_t y) {
+  return {x, y, 0, 0, 0, 0};
+}
+
+inline bool IsLit(const SequencePoint& p) {
+  return p.i != 0;
+}
+
+}  // namespace
+
+LaserAusgabe::LaserAusgabe(const ShowStore& store, JMLaser& dac, StatusImage& scanninfo,
+                           StatusImage& deviceFenster)
+    : store_(store),
+      device_(dac),
+      scanninfo_(scanninfo),
+      deviceFenster_(deviceFenster),
+      // for_overwrite: the pages of the worst-case buffers are touched only by frames that
+      // need them.
+      staged_(std::make_unique_for_overwrite<SequencePoint[]>(kMaxStagedPoints)),
+      sequence_(std::make_unique_for_overwrite<SequencePoint[]>(kMaxSequence)),
+      dacList_(std::make_unique_for_overwrite<DacPoint[]>(kMaxSequence)) {
+  Scanspeed.SetHint("Scannerspeed");
+  Achse_X.SetHint("Size / Offset Scanner X");
+  Achse_Y.SetHint("Size / Offset scanner Y ");
+  Farbverschiebung.SetHint("Colorshift");
+  Extrapoints.SetHint("Extrapoints");
+  Scanner_Invers.SetHint("Swap - Invers");
+  Rot_to_Laser.SetHint("Regler für rot");
+  Gruen_to_Laser.SetHint("Regler für Grün");
+  Blau_to_Laser.SetHint("Regler für Blau");
+  Dimmen_RGB.SetHint("Gesamtleistungsregler 40-100%");
+  Schloss_Zu.SetVisible(false);
+
+  Scanspeed.OnChange([this] { ScanspeedChange(); });
+  Achse_X.OnChange([this] { Achse_XChange(); });
+  Achse_Y.OnChange([this] { Achse_YChange(); });
+  Farbverschiebung.OnChange([this] { FarbverschiebungChange(); });
+  Extrapoints.OnChange([this] { ExtrapointsChange(); });
+  Scanner_Invers.OnChange([this] { Scanner_InversChange(); });
+  Framewechsel.OnClick([this] { FramewechselClick(); });
+  Rot_to_Laser.OnChange([this] { Rot_to_LaserChange(); });
+  Gruen_to_Laser.OnChange([this] { Gruen_to_LaserChange(); });
+  Blau_to_Laser.OnChange([this] { Blau_to_LaserChange(); });
+  Dimmen_RGB.OnChange([this] { Dimmen_RGBChange(); });
+  Schloss_Auf.OnClick([this] { Schloss_AufClick(); });
+  Schloss_Zu.OnClick([this] { Schloss_ZuClick(); });
+}
+
+void LaserAusgabe::OutputFrame(uint16_t n) {
+  const std::span<const ShowPoint> frame = store_.Frame(n);
+  if (frame.empty()) {
+    if (store_.FrameCount == 0) return;
+    // A dark centre point instead of an empty write, which some DACs take as "stop".
+    dacList_[0] = DacPoint{32768, 32768, 0, 0, 0, 0, {0, 0, 0, 0}};
+    lastDacCount_ = 1;
+    device_.jmLaserWriteFrameNL(device_.DeviceHandle, dacList_.get(), 1, ScanSpeedPps, 0);
+    return;
+  }
+  SequencePoint* staged = staged_.get();
+  for (size_t k = 0; k < frame.size(); ++k) {
+    const ShowPoint& p = frame[k];
+    // A blanked point is staged black: the transform knows blanking only by colour, and a
+    // blanked move drawn lit would put the beam where the show never meant it to be.
+    if (p.Visible != 0) {
+      staged[k] = {p.X, p.Y, p.R, p.G, p.B, 0};
+    } else {
+      staged[k] = Blanked(p.X, p.Y);
+    }
+  }
+  TransformAndSend(static_cast<uint32_t>(frame.size()));
+}
+
+void LaserAusgabe::AppendMove(uint32_t& n, int32_t ax, int32_t ay, int32_t bx, int32_t by) {
+  const int64_t dx = int64_t{bx} - ax;
+  const int64_t dy = int64_t{by} - ay;
+  int64_t k = std::max(std::llabs(dx / MaxBlankStep), std::llabs(dy / MaxBlankStep));
+  // Staged points from the show never need more; a caller staging wider coordinates gets
+  // longer steps instead of an overrun.
+  k = std::min<int64_t>(k, kMaxMoveSteps);
+  if (k <= 0) return;
+  const int64_t stepX = dx / (k + 1);
+  const int64_t stepY = dy / (k + 1);
+  SequencePoint* out = sequence_.get();
+  for (int64_t j = 1; j <= k; ++j) {
+    out[n++] = Blanked(static_cast<int32_t>(ax + j * stepX), static_cast<int32_t>(ay + j * stepY));
+  }
+}
+
+void LaserAusgabe::TransformAndSend(uint32_t count) {
+  if (count == 0) return;
+  count = std::min(count, kMaxStagedPoints);
+
+  ScanSpeedPps = Scanspeed.Position() * 1000;
+  ScaleX = (Achse_X.Right() - Achse_X.Left()) / 100.0;
+  ScaleY = (Achse_Y.Right() - Achse_Y.Left()) / 100.0;
+  ColourShift = static_cast<uint16_t>(Farbverschiebung.Position());
+  ExtraPoints = static_cast<uint16_t>(Extrapoints.Position());
+
+  const SequencePoint* p = staged_.get();
+  SequencePoint* out = sequence_.get();
+  uint32_t n = 0;
+
+  int32_t startX = 0;
+  int32_t startY = 0;
+  if (FrameChangeMode == 1) {
+    startX = LastEndX;
+    startY = LastEndY;
+  }
+  out[n++] = Blanked(startX, startY);
+  AppendMove(n, startX, startY, p[0].x, p[0].y);
+  out[n++] = Blanked(p[0].x, p[0].y);
+  for (uint32_t k = 0; k < count; ++k) {
+    SequencePoint q = p[k];
+    q.i = static_cast<uint8_t>((q.r + q.g + q.b) / 3);
+    out[n++] = q;
+  }
+  const SequencePoint& last = p[count - 1];
+  out[n++] = Blanked(last.x, last.y);
+  LastEndX = last.x;
+  LastEndY = last.y;
+  if (FrameChangeMode == 0) {
+    AppendMove(n, last.x, last.y, 0, 0);
+    out[n++] = Blanked(0, 0);
+  }
+
+  const uint32_t extra = std::min<uint32_t>(ExtraPoints, kMaxExtraPoints);
+  if (extra > 0) n = ExtraPointsPass(n, extra);
+
+  MapToDac(n, ColourShift);
+  lastDacCount_ = n;
+  device_.jmLaserWriteFrameNL(device_.DeviceHandle, dacList_.get(), static_cast<int32_t>(n),
+                              ScanSpeedPps, 0);
+}
+
+uint32_t LaserAusgabe::ExtraPointsPass(uint32_t count, uint32_t extra) {
+  SequencePoint* seq = sequence_.get();
+  uint32_t transitions = 0;
+  for (uint32_t k = 0; k + 1 < count; ++k) {
+    transitions += IsLit(seq[k]) != IsLit(seq[k + 1]) ? 1u : 0u;
+  }
+  const uint32_t newCount = count + 2 * extra * transitions;
+  // Built in place from the back: every entry moves only towards the end, so nothing is read
+  // after it was overwritten except the successor, which is kept aside.
+  uint32_t write = newCount;
+  SequencePoint next = seq[count - 1];
+  seq[--write] = next;
+  for (uint32_t k = count - 1; k-- > 0;) {
+    const SequencePoint e = seq[k];
+    if (IsLit(e) != IsLit(next)) {
+      // Forwards the block reads e, e's position x extra (blanked) or e x extra, then
+      // next's position x extra (blanked) or next x extra.
+      const SequencePoint second = IsLit(next) ? next : Blanked(next.x, next.y);
+      const SequencePoint first = IsLit(e) ? e : Blanked(e.x, e.y);
+      for (uint32_t j = 0; j < extra; ++j) seq[--write] = second;
+      for (uint32_t j = 0; j < extra; ++j) seq[--write] = first;
+    }
+    seq[--write] = e;
+    next = e;
+  }
+  return newCount;
+}
+
+void LaserAusgabe::MapToDac(uint32_t count, uint32_t shift) {
+  const SequencePoint* seq = sequence_.get();
+  DacPoint* out = dacList_.get();
+  const uint32_t last = count - 1;
+  // A shift beyond the last index changes nothing, as does 0.
+  if (shift > last) shift = 0;
+  const double scaleX = ScaleX;
+  const double scaleY = ScaleY;
+  const int32_t offsetX = OffsetX;
+  const int32_t offsetY = OffsetY;
+  const uint8_t orientation = Orientation;
+
+  for (uint32_t k = 0; k < count; ++k) {
+    const SequencePoint& c = seq[k >= shift ? k - shift : k];
+    DacPoint& d = out[k];
+    if (c.i == 0) {
+      // Blanked entries stay dark; the tables lift 0 to the channel's minimum voltage,
+      // which would let every blanked move glow.
+      d.r = d.g = d.b = d.i = 0;
+    } else {
+      d.r = RedTable[c.r];
+      d.g = GreenTable[c.g];
+      d.b = BlueTable[c.b];
+      d.i = static_cast<uint8_t>((d.r + d.g + d.b) / 3);
+    }
+    d.reserved[0] = d.reserved[1] = d.reserved[2] = d.reserved[3] = 0;
+
+    const int64_t x = seq[k].x;
+    const int64_t y = seq[k].y;
+    int64_t u;
+    int64_t v;
+    switch (orientation) {
+      case 0:
+        u = x;
+        v = y;
+        break;
+      case 1:
+        u = -x;
+        v = -y;
+        break;
+      case 2:
+        u = -x;
+        v = y;
+        break;
+      case 3:
+        u = y;
+        v = -x;
+        break;
+      case 4:
+        u = y;
+        v = x;
+        break;
+      case 5:
+        u = -y;
+        v = -x;
+        break;
+      case 6:
+        u = -y;
+        v = x;
+        break;
+      case 7:
+        u = x;
+        v = -y;
+        break;
+      default:
+        // Only the orientation control sets it, within 0..7; anything else parks the beam
+        // dark in the centre rather than sending positions nobody computed.
+        d = DacPoint{32768, 32768, 0, 0, 0, 0, {0, 0, 0, 0}};
+        continue;
+    }
+    d.x = DacCoordinate(u, scaleX, offsetX);
+    d.y = DacCoordinate(v, scaleY, offsetY);
+  }
+}
+
+}  // namespace lumarex
