@@ -15,24 +15,41 @@ void AddConvertCommand(CLI::App& app, CliContext& context) {
     std::string out;
     std::optional<int32_t> first;
     std::optional<int32_t> last;
+    std::string layout = "lds";
+    std::string palette;
   };
   auto options = std::make_shared<Options>();
   CLI::App* cmd =
       app.add_subcommand("convert", "Load a show and write it in the format of OUT's extension");
   cmd->add_option("IN", options->in, "Show file to read")->required();
-  cmd->add_option("OUT", options->out, "Show file to write (.ild)")->required();
+  cmd->add_option("OUT", options->out, "Show file to write (.ild, .cat or .ulf)")->required();
   cmd->add_option("--first", options->first, "First frame to write (default: 0)");
   cmd->add_option("--last", options->last, "Last frame to write (default: the show's last)");
+  cmd->add_option("--layout", options->layout,
+                  "Layout of a .cat file: lds (LDS 2008 RGB, the default) or phoenix (Phoenix RGB)")
+      ->check(CLI::IsMember({"lds", "phoenix"}));
+  cmd->add_option("--palette", options->palette,
+                  "LDS/Phoenix palette (.pal) loaded before the show, for indexed Cat and Pic");
   cmd->callback([options, &context] {
-    if (!LoadWithMerges(context, options->in, {})) return;
-    ShowStore& store = context.store;
-    const int32_t first = options->first.value_or(store.SaveRangeStart);
-    const int32_t last = options->last.value_or(store.SaveRangeEnd);
-    if (!SaveShowFile(store, options->out, first, last, context.desktop)) {
+    const std::optional<ShowWriter> writer =
+        WriterForFileName(options->out, options->layout == "phoenix");
+    if (!writer) {
       std::cerr << "lumarex-cli: no writer for the file type of " << options->out << '\n';
       context.exitCode = kExitUsage;
       return;
     }
+    if (options->layout != "lds" && *writer != ShowWriter::kPhoenixCat) {
+      std::cerr << "lumarex-cli: --layout applies to .cat files only\n";
+      context.exitCode = kExitUsage;
+      return;
+    }
+    if (!LoadPalette(context, options->palette)) return;
+    if (!LoadWithMerges(context, options->in, {})) return;
+    ShowStore& store = context.store;
+    const int32_t first = options->first.value_or(store.SaveRangeStart);
+    const int32_t last = options->last.value_or(store.SaveRangeEnd);
+    // An empty show is refused by the Cat and ULF writers with a message on stderr.
+    if (!SaveShow(store, *writer, options->out, first, last, context.desktop)) return;
     std::cout << store.IoStatus << '\n';
   });
 }

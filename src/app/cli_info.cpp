@@ -3,6 +3,8 @@
 
 #include "app/cli_context.h"
 #include "app/cli_load.h"
+#include "show/beside_files.h"
+#include "show/load_status.h"
 
 namespace lumarex::cli {
 
@@ -42,15 +44,34 @@ void PrintJson(const CliContext& c, bool withPoints) {
   std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
 }
 
+// The load command's status lines as the main window draws them, one text line per row.
+void PrintStatusLines(const std::vector<StatusText>& lines) {
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::cout << lines[i].text;
+    if (i + 1 == lines.size() || lines[i + 1].y != lines[i].y) std::cout << '\n';
+  }
+}
+
+// The status lines of one load or merge, printed while the store shows its outcome.
+void PrintLoadStatus(const CliContext& c, const LoadResult& load) {
+  if (!load.merge) {
+    PrintStatusLines(LoadStatusLines(c.store, c.readers.ilda.IldaFormatsSeen, load, std::nullopt));
+    return;
+  }
+  std::vector<StatusText> lines = MergeStatusLines(c.store);
+  std::erase_if(lines, [](const StatusText& t) {
+    return t.text.find_first_not_of(' ') == std::string::npos;
+  });
+  PrintStatusLines(lines);
+}
+
 void PrintSummary(const CliContext& c, bool withPoints) {
   const ShowStore& s = c.store;
-  std::cout << "File: " << s.ShowFileName << '\n'
-            << "Status: " << s.IoStatus << '\n'
-            << "Source format: " << int{s.SourceFormatCode} << '\n'
-            << "Size: " << s.ShowFileSize << " bytes\n"
-            << "Ilda Format:";
-  for (const std::string& seen : c.readers.ilda.IldaFormatsSeen) std::cout << seen;
-  std::cout << '\n' << "Frames: " << s.FrameCount << '\n';
+  const std::string& shown = s.ShowFileName;
+  if (const auto music = FindMusicBeside(shown)) std::cout << "Music: " << *music << '\n';
+  if (const auto parameters = FindShowParametersBeside(shown)) {
+    std::cout << "Show parameters: " << *parameters << '\n';
+  }
   uint64_t points = 0, visible = 0, paths = 0;
   uint32_t frames3D = 0;
   for (uint32_t n = 0; n < s.FrameCount; ++n) {
@@ -61,9 +82,7 @@ void PrintSummary(const CliContext& c, bool withPoints) {
     frames3D += f.is3D ? 1 : 0;
   }
   std::cout << "Points: " << points << " (" << visible << " visible, " << points - visible
-            << " blanked)\n"
-            << "Paths: " << paths << '\n'
-            << "3D frames: " << frames3D << '\n';
+            << " blanked), paths: " << paths << ", 3D frames: " << frames3D << '\n';
   if (!withPoints) return;
   for (uint32_t n = 0; n < s.FrameCount; ++n) {
     const FrameStats f = s.FrameStatistics(n);
@@ -84,6 +103,7 @@ void AddInfoCommand(CLI::App& app, CliContext& context) {
     std::vector<std::string> merges;
     bool points = false;
     bool json = false;
+    std::string palette;
   };
   auto options = std::make_shared<Options>();
   CLI::App* cmd =
@@ -92,8 +112,14 @@ void AddInfoCommand(CLI::App& app, CliContext& context) {
   cmd->add_option("--merge", options->merges, "Show file merged onto the end, repeatable");
   cmd->add_flag("--points", options->points, "List every point of every frame");
   cmd->add_flag("--json", options->json, "Print one JSON object");
+  cmd->add_option("--palette", options->palette,
+                  "LDS/Phoenix palette (.pal) loaded before the show, for indexed Cat and Pic");
   cmd->callback([options, &context] {
-    if (!LoadWithMerges(context, options->file, options->merges)) return;
+    if (!LoadPalette(context, options->palette)) return;
+    AfterLoad printStatus;
+    if (!options->json)
+      printStatus = [&context](const LoadResult& r) { PrintLoadStatus(context, r); };
+    if (!LoadWithMerges(context, options->file, options->merges, printStatus)) return;
     if (options->json) {
       PrintJson(context, options->points);
     } else {

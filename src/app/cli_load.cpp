@@ -2,24 +2,47 @@
 
 #include <iostream>
 
+#include "platform/clock.h"
+
 namespace lumarex::cli {
 
 namespace {
 
-bool Load(CliContext& context, const std::string& name, bool merge) {
-  if (LoadShowFile(context.store, context.readers, name, merge, context.desktop)) return true;
-  std::cerr << "lumarex-cli: no reader for the file type of " << name << '\n';
-  context.exitCode = kExitUsage;
-  return false;
+constexpr const char kPaletteLoaded[] = "Pal muß vor dem *.Cat File geladen werden !";
+
+bool Load(CliContext& context, const std::string& name, bool merge, const AfterLoad& afterLoad) {
+  const SteadyClock clock;
+  const LoadResult result =
+      LoadShow(context.store, context.readers, name, merge, context.desktop, clock);
+  if (!result.readerRan) {
+    std::cerr << "lumarex-cli: no reader for the file type of " << name << '\n';
+    context.exitCode = kExitUsage;
+    return false;
+  }
+  if (afterLoad) afterLoad(result);
+  return true;
 }
 
 }  // namespace
 
 bool LoadWithMerges(CliContext& context, const std::string& file,
-                    const std::vector<std::string>& merges) {
-  if (!Load(context, file, false)) return false;
+                    const std::vector<std::string>& merges, const AfterLoad& afterLoad) {
+  if (!Load(context, file, false, afterLoad)) return false;
   for (const std::string& merge : merges) {
-    if (!Load(context, merge, true)) return false;
+    if (!Load(context, merge, true, afterLoad)) return false;
+  }
+  return true;
+}
+
+bool LoadPalette(CliContext& context, const std::string& palette) {
+  if (palette.empty()) return true;
+  if (!LoadPaletteFile(context.store, palette)) {
+    std::cerr << "lumarex-cli: not a palette file (.pal): " << palette << '\n';
+    context.exitCode = kExitUsage;
+    return false;
+  }
+  if (context.store.IoStatus != kPaletteLoaded) {
+    std::cerr << "lumarex-cli: " << palette << ": " << context.store.IoStatus << '\n';
   }
   return true;
 }
