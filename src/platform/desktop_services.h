@@ -15,6 +15,11 @@ class DesktopServices {
   virtual void ProcessPendingMessages() {}
   // A message box with an OK button; returns when the operator has closed it.
   virtual void ShowMessage(const std::string& text) = 0;
+  // An error box that stays on top and has no owner window; the caption names its sender.
+  virtual void ShowErrorMessage(const std::string& caption, const std::string& text) {
+    (void)caption;
+    ShowMessage(text);
+  }
 };
 
 // Swallows everything: for code paths that run without any front end.
