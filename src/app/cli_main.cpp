@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "app/cli_context.h"
+#include "platform/memory_policy.h"
 
 namespace lumarex::cli {
 
@@ -31,6 +32,7 @@ std::vector<AddCommandFunction> RegisteredCommands() {
 }  // namespace lumarex::cli
 
 int main(int argc, char** argv) {
+  lumarex::KeepFreedShowMemory();
   lumarex::cli::CliContext context;
   CLI::App app{"lumarex-cli: Lumarex's laser-show tools for batch and headless work"};
   app.require_subcommand(1);
