@@ -1,0 +1,56 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "output/dac_point.h"
+#include "platform/desktop_services.h"
+#include "platform/dynamic_library.h"
+
+namespace lumarex::testing {
+
+class RecordingDesktop final : public DesktopServices {
+ public:
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  std::vector<std::string> messages;
+};
+
+// The steering side of the stand-in library. Opening the same file as the binding gives the
+// same loaded instance, so what is set here is what the binding sees.
+class FakeDriver {
+ public:
+  explicit FakeDriver(const std::string& folder = FAKE_JMLASER_DIR) {
+    EXPECT_TRUE(library_.Open(folder + "libjmlaser.so")) << library_.LastError();
+    reset_ = reinterpret_cast<void (*)(int32_t)>(library_.Symbol("FakeJmReset"));
+    add_ = reinterpret_cast<void (*)(const char*, const char*, int32_t)>(
+        library_.Symbol("FakeJmAddDevice"));
+    log_ = reinterpret_cast<const char* (*)()>(library_.Symbol("FakeJmLog"));
+    clearLog_ = reinterpret_cast<void (*)()>(library_.Symbol("FakeJmClearLog"));
+    lastFrame_ = reinterpret_cast<int32_t (*)(void*, int32_t)>(library_.Symbol("FakeJmLastFrame"));
+    Reset(0x120);
+  }
+
+  void Reset(int32_t version) { reset_(version); }
+  void AddDevice(const char* name, const char* friendly, int32_t maxSpeed) {
+    add_(name, friendly, maxSpeed);
+  }
+  std::string Log() const { return log_(); }
+  void ClearLog() { clearLog_(); }
+  std::vector<DacPoint> LastFrame() const {
+    std::vector<DacPoint> points(static_cast<size_t>(lastFrame_(nullptr, 0)));
+    lastFrame_(points.data(), static_cast<int32_t>(points.size()));
+    return points;
+  }
+
+ private:
+  DynamicLibrary library_;
+  void (*reset_)(int32_t) = nullptr;
+  void (*add_)(const char*, const char*, int32_t) = nullptr;
+  const char* (*log_)() = nullptr;
+  void (*clearLog_)() = nullptr;
+  int32_t (*lastFrame_)(void*, int32_t) = nullptr;
+};
+
+}  // namespace lumarex::testing
