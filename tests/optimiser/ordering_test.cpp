@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <random>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "optimiser/greedy_reference.h"
@@ -87,7 +88,9 @@ std::vector<Segment> LitSegments(std::span<const ShowPoint> points) {
     const ShowPoint& a = points[i - 1];
     const ShowPoint& b = points[i];
     if (b.Visible == 0 || (a.X == b.X && a.Y == b.Y)) continue;
-    const auto [lo, hi] = std::minmax(std::pair{a.X, a.Y}, std::pair{b.X, b.Y});
+    const std::pair from{a.X, a.Y};
+    const std::pair to{b.X, b.Y};
+    const auto [lo, hi] = std::minmax(from, to);
     segments.emplace_back(lo.first, lo.second, hi.first, hi.second, b.R, b.G, b.B);
   }
   std::sort(segments.begin(), segments.end());
