@@ -1,0 +1,257 @@
+#include "jmlaser/etherdream_dac.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "tests/jmlaser/etherdream_stand_in.h"
+
+namespace lumarex::jmlaser {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+using testing::EtherDreamStandIn;
+
+bool WaitUntil(const std::function<bool()>& done, milliseconds timeout) {
+  const auto deadline = steady_clock::now() + timeout;
+  while (!done()) {
+    if (steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(milliseconds(2));
+  }
+  return true;
+}
+
+std::vector<DacPoint> Square(size_t count, uint8_t red) {
+  std::vector<DacPoint> points(count);
+  for (size_t k = 0; k < count; ++k) {
+    points[k].x = static_cast<uint16_t>(1000 + k);
+    points[k].y = static_cast<uint16_t>(60000 - k);
+    points[k].r = red;
+    points[k].i = static_cast<uint8_t>(red / 3);
+  }
+  return points;
+}
+
+// Runs an entry-point-like call and checks that it came back within a frame period.
+template <typename Call>
+auto Prompt(Call call) {
+  const auto start = steady_clock::now();
+  auto result = call();
+  EXPECT_LT(steady_clock::now() - start, milliseconds(20));
+  return result;
+}
+
+class EtherDreamDacTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dac_.Listening());
+    options_.hosts = {dac_.Locator()};
+    options_.discoveryWindowMs = 0;
+    options_.responseTimeoutMs = 300;
+    options_.openWaitMs = 200;
+    family_ = std::make_unique<EtherDreamFamily>(options_);
+  }
+
+  std::unique_ptr<DacStream> Open() {
+    std::vector<DeviceInfo> devices;
+    family_->Discover(devices);
+    EXPECT_EQ(devices.size(), 1u);
+    if (devices.empty()) return nullptr;
+    return family_->Open(devices[0]);
+  }
+
+  EtherDreamStandIn dac_{EtherDreamStandIn::Options{}};
+  EtherDreamOptions options_;
+  std::unique_ptr<EtherDreamFamily> family_;
+};
+
+TEST_F(EtherDreamDacTest, FindsDacsByTheirBroadcastAndByName) {
+  EtherDreamStandIn broadcaster{EtherDreamStandIn::Options{}};
+  // A port of our own for the broadcasts, so that no other listener on the machine matters.
+  UniqueFd probe = BindUdp(0);
+  ASSERT_TRUE(probe.Valid());
+  sockaddr_in bound{};
+  socklen_t length = sizeof bound;
+  ::getsockname(probe.Get(), reinterpret_cast<sockaddr*>(&bound), &length);
+  const uint16_t port = ntohs(bound.sin_port);
+  probe.Reset();
+  broadcaster.StartBroadcasting("127.0.0.1", port, 100);
+
+  options_.discoveryPort = port;
+  options_.discoveryWindowMs = 400;
+  options_.hosts = {"127.0.0.1:7000", "127.0.0.2"};
+  EtherDreamFamily family(options_);
+  std::vector<DeviceInfo> devices;
+  family.Discover(devices);
+  ASSERT_EQ(devices.size(), 3u);
+  EXPECT_EQ(devices[0].name, "EtherDream 123456");
+  EXPECT_EQ(devices[0].friendlyName, "Ether Dream 123456");
+  EXPECT_EQ(devices[0].locator, "127.0.0.1:7765");
+  EXPECT_EQ(devices[0].bufferCapacity, 1799);
+  EXPECT_TRUE(devices[0].remote);
+  EXPECT_EQ(devices[1].name, "EtherDream 127.0.0.1:7000");
+  EXPECT_EQ(devices[1].friendlyName, "Ether Dream 127-0-0-1-7000");
+  EXPECT_EQ(devices[2].name, "EtherDream 127.0.0.2:7765");
+  EXPECT_EQ(devices[2].friendlyName, "Ether Dream 127-0-0-2");
+}
+
+TEST_F(EtherDreamDacTest, StreamsTheFrameOverAndOverWithoutUnderflowAndStopsTheDac) {
+  auto stream = Open();
+  ASSERT_TRUE(stream);
+  EXPECT_FALSE(stream->IsReady()) << "not ready before output starts";
+  stream->Start();
+  ASSERT_TRUE(WaitUntil([&] { return stream->IsReady(); }, milliseconds(1000)));
+  const auto frame = Square(300, 255);
+  ASSERT_EQ(Prompt([&] { return stream->Write(frame, 30000, false); }), kJmLaserOk);
+  std::this_thread::sleep_for(milliseconds(1500));
+
+  const auto stats = dac_.Snapshot();
+  EXPECT_EQ(stats.underflows, 0);
+  EXPECT_EQ(stats.begins, 1);
+  EXPECT_EQ(stats.rate, 30000u);
+  EXPECT_EQ(stats.naksSent, 0);
+  // 1.5 s at 30000 points per second, less the start.
+  EXPECT_GT(stats.pointsPlayed, 35000u);
+  EXPECT_LT(stats.pointsReceived, stats.pointsPlayed + 1800);
+
+  const auto points = dac_.ReceivedPoints();
+  ASSERT_GT(points.size(), 900u);
+  for (size_t k = 0; k < 900; ++k) {
+    const DacPoint& expected = frame[k % frame.size()];
+    ASSERT_EQ(points[k].x, expected.x - 32768) << k;
+    ASSERT_EQ(points[k].y, expected.y - 32768) << k;
+    ASSERT_EQ(points[k].r, 65535);
+    ASSERT_EQ(points[k].i, 85 * 257);
+  }
+
+  Prompt([&] {
+    stream->Stop();
+    return 0;
+  });
+  ASSERT_TRUE(WaitUntil([&] { return dac_.Snapshot().playbackState == 0; }, milliseconds(500)));
+  EXPECT_GE(dac_.Snapshot().commands['s'], 1);
+  EXPECT_FALSE(stream->IsReady());
+}
+
+TEST_F(EtherDreamDacTest, ANewFrameFollowsTheOldOneAtTheEndOfAPassAndChangesTheRateThere) {
+  auto stream = Open();
+  ASSERT_TRUE(stream);
+  stream->Start();
+  ASSERT_TRUE(WaitUntil([&] { return stream->IsReady(); }, milliseconds(1000)));
+  const auto first = Square(100, 30);
+  const auto second = Square(50, 60);
+  ASSERT_EQ(stream->Write(first, 20000, false), kJmLaserOk);
+  std::this_thread::sleep_for(milliseconds(200));
+  ASSERT_TRUE(WaitUntil([&] { return stream->IsReady(); }, milliseconds(100)));
+  ASSERT_EQ(stream->Write(second, 40000, false), kJmLaserOk);
+  EXPECT_EQ(stream->Write(second, 40000, false), kJmLaserErrorBusy)
+      << "one frame waits at most until the worker takes it";
+  ASSERT_TRUE(WaitUntil([&] { return dac_.Snapshot().rate == 40000; }, milliseconds(500)));
+  std::this_thread::sleep_for(milliseconds(100));
+
+  const auto stats = dac_.Snapshot();
+  EXPECT_EQ(stats.underflows, 0);
+  EXPECT_EQ(stats.commands['q'], 1);
+  EXPECT_EQ(stats.rateMarksPlayed, 1);
+  const auto points = dac_.ReceivedPoints();
+  size_t change = 0;
+  while (change < points.size() && points[change].r == 30 * 257) ++change;
+  ASSERT_LT(change, points.size());
+  EXPECT_EQ(change % first.size(), 0u) << "the old frame ends with a whole pass";
+  EXPECT_EQ(points[change].control, etherdream::kControlRateChange);
+  EXPECT_EQ(points[change].x, second[0].x - 32768);
+  for (size_t k = change; k < points.size(); ++k) ASSERT_EQ(points[k].r, 60 * 257) << k;
+}
+
+TEST_F(EtherDreamDacTest, ADroppedConnectionMakesTheDeviceNotReadyAndStartReconnects) {
+  auto stream = Open();
+  ASSERT_TRUE(stream);
+  stream->Start();
+  ASSERT_TRUE(WaitUntil([&] { return stream->IsReady(); }, milliseconds(1000)));
+  ASSERT_EQ(stream->Write(Square(200, 255), 30000, false), kJmLaserOk);
+  std::this_thread::sleep_for(milliseconds(100));
+  dac_.DisconnectAfter(1);
+  ASSERT_TRUE(
+      WaitUntil([&] { return !Prompt([&] { return stream->IsReady(); }); }, milliseconds(1000)));
+  EXPECT_EQ(Prompt([&] { return stream->Write(Square(10, 1), 30000, false); }),
+            kJmLaserErrorDisconnected);
+  EXPECT_EQ(dac_.Snapshot().connections, 1) << "no reconnect behind the user's back";
+
+  stream->Stop();
+  stream->Start();
+  ASSERT_TRUE(WaitUntil([&] { return stream->IsReady(); }, milliseconds(1000)));
+  EXPECT_EQ(dac_.Snapshot().connections, 2);
+  ASSERT_EQ(stream->Write(Square(200, 7), 30000, false), kJmLaserOk);
+  ASSERT_TRUE(WaitUntil([&] { return dac_.Snapshot().playbackState == 2; }, milliseconds(1000)));
+}
+
+TEST_F(EtherDreamDacTest, RecoversFromRefusedDataByPreparingAgain) {
+  auto stream = Open();
+  ASSERT_TRUE(stream);
+  stream->Start();
+  ASSERT_TRUE(WaitUntil([&] { return stream->IsReady(); }, milliseconds(1000)));
+  ASSERT_EQ(stream->Write(Square(200, 255), 30000, false), kJmLaserOk);
+  std::this_thread::sleep_for(milliseconds(200));
+  const uint64_t before = dac_.Snapshot().pointsPlayed;
+  dac_.NakNextData(etherdream::kNakInvalid);
+  ASSERT_TRUE(WaitUntil([&] { return dac_.Snapshot().naksSent == 1; }, milliseconds(500)));
+  dac_.NakNextData(etherdream::kNakFull);
+  ASSERT_TRUE(WaitUntil([&] { return dac_.Snapshot().naksSent == 2; }, milliseconds(500)));
+  std::this_thread::sleep_for(milliseconds(300));
+  const auto stats = dac_.Snapshot();
+  EXPECT_GT(stats.pointsPlayed, before + 6000) << "still streaming after the refusals";
+  EXPECT_EQ(stats.connections, 1);
+  EXPECT_EQ(stats.underflows, 0);
+  EXPECT_TRUE(stream->IsReady());
+}
+
+TEST_F(EtherDreamDacTest, AStalledDacNeverBlocksTheCallerAndIsGivenUp) {
+  auto stream = Open();
+  ASSERT_TRUE(stream);
+  stream->Start();
+  ASSERT_TRUE(WaitUntil([&] { return stream->IsReady(); }, milliseconds(1000)));
+  ASSERT_EQ(stream->Write(Square(200, 255), 30000, false), kJmLaserOk);
+  std::this_thread::sleep_for(milliseconds(100));
+  dac_.SetStalled(true);
+  // Every call stays prompt while the worker waits for an answer that never comes.
+  const auto deadline = steady_clock::now() + milliseconds(600);
+  while (steady_clock::now() < deadline) {
+    Prompt([&] { return stream->IsReady(); });
+    Prompt([&] { return stream->Write(Square(200, 255), 30000, false); });
+    std::this_thread::sleep_for(milliseconds(5));
+  }
+  EXPECT_FALSE(stream->IsReady()) << "the reply timeout (300 ms) has passed";
+  Prompt([&] {
+    stream->Stop();
+    return 0;
+  });
+  Prompt([&] {
+    stream.reset();
+    return 0;
+  });
+}
+
+TEST_F(EtherDreamDacTest, ANamedDacThatIsNotThereIsNeverReadyAndClosesPromptly) {
+  options_.hosts = {"127.0.0.1:1"};
+  options_.openWaitMs = 0;
+  EtherDreamFamily family(options_);
+  std::vector<DeviceInfo> devices;
+  family.Discover(devices);
+  ASSERT_EQ(devices.size(), 1u);
+  auto stream = Prompt([&] { return family.Open(devices[0]); });
+  stream->Start();
+  EXPECT_FALSE(stream->IsReady());
+  EXPECT_EQ(stream->Write(Square(5, 1), 30000, false), kJmLaserErrorDisconnected);
+  Prompt([&] {
+    stream.reset();
+    return 0;
+  });
+}
+
+}  // namespace
+}  // namespace lumarex::jmlaser
