@@ -136,9 +136,13 @@ void TBassdllPlayer::LoadFromFile(const std::string& fileName) {
 }
 
 void TBassdllPlayer::Play() {
-  if (Status() == TPlayerStatus::sndStopped) Call(bass_.BASS_ChannelPlay, lib_, Channel, kBassTrue);
-  const TPlayerStatus status = Status();
-  if (status == TPlayerStatus::sndStalled || status == TPlayerStatus::sndPaused) {
+  // Decided on the channel's own activity: Status() counts a running volume slide as playing,
+  // and with fade-out on, the fade-in that every load starts would keep Play from starting.
+  if (Call(bass_.BASS_ChannelIsActive, lib_, Channel) == kActiveStopped) {
+    Call(bass_.BASS_ChannelPlay, lib_, Channel, kBassTrue);
+  }
+  const DWORD active = Call(bass_.BASS_ChannelIsActive, lib_, Channel);
+  if (active == kActiveStalled || active == kActivePaused) {
     Call(bass_.BASS_ChannelPlay, lib_, Channel, 0);
   }
 }
