@@ -20,6 +20,18 @@ inline uint16_t DacCoordinate(int64_t value, double scale, int32_t offset) {
                                static_cast<uint64_t>(int64_t{offset}));
 }
 
+// The axis tables cover the coordinates a staged show frame can produce, negation included.
+constexpr int64_t kTableLow = -32768;
+constexpr int64_t kTableHigh = 32768;
+constexpr size_t kTableSize = static_cast<size_t>(kTableHigh - kTableLow + 1);
+
+inline uint16_t MapAxis(const uint16_t* table, int64_t value, double scale, int32_t offset) {
+  if (value >= kTableLow && value <= kTableHigh) {
+    return table[static_cast<size_t>(value - kTableLow)];
+  }
+  return DacCoordinate(value, scale, offset);
+}
+
 inline SequencePoint Blanked(int32_t x, int32_t y) {
   return {x, y, 0, 0, 0, 0};
 }
@@ -41,6 +53,8 @@ LaserAusgabe::LaserAusgabe(const ShowStore& store, JMLaser& dac, StatusImage& sc
       staged_(std::make_unique_for_overwrite<SequencePoint[]>(kMaxStagedPoints)),
       sequence_(std::make_unique_for_overwrite<SequencePoint[]>(kMaxSequence)),
       dacList_(std::make_unique_for_overwrite<DacPoint[]>(kMaxSequence)) {
+  xTable_.values = std::make_unique_for_overwrite<uint16_t[]>(kTableSize);
+  yTable_.values = std::make_unique_for_overwrite<uint16_t[]>(kTableSize);
   Scanspeed.SetHint("Scannerspeed");
   Achse_X.SetHint("Size / Offset Scanner X");
   Achse_Y.SetHint("Size / Offset scanner Y ");
@@ -182,78 +196,134 @@ uint32_t LaserAusgabe::ExtraPointsPass(uint32_t count, uint32_t extra) {
   return newCount;
 }
 
-void LaserAusgabe::MapToDac(uint32_t count, uint32_t shift) {
-  const SequencePoint* seq = sequence_.get();
-  DacPoint* out = dacList_.get();
-  const uint32_t last = count - 1;
-  // A shift beyond the last index changes nothing, as does 0.
-  if (shift > last) shift = 0;
-  const double scaleX = ScaleX;
-  const double scaleY = ScaleY;
-  const int32_t offsetX = OffsetX;
-  const int32_t offsetY = OffsetY;
-  const uint8_t orientation = Orientation;
+void LaserAusgabe::UpdateAxisTable(AxisTable& table, double scale, int32_t offset) {
+  // Extended-precision products cost a slow x87 conversion each; built once per size and
+  // offset they become a lookup, which keeps a 16000-point frame well inside its budget.
+  if (table.scale == scale && table.offset == offset) return;
+  for (size_t k = 0; k < kTableSize; ++k) {
+    table.values[k] = DacCoordinate(static_cast<int64_t>(k) + kTableLow, scale, offset);
+  }
+  table.scale = scale;
+  table.offset = offset;
+}
 
-  for (uint32_t k = 0; k < count; ++k) {
-    const SequencePoint& c = seq[k >= shift ? k - shift : k];
-    DacPoint& d = out[k];
-    if (c.i == 0) {
-      // Blanked entries stay dark; the tables lift 0 to the channel's minimum voltage,
-      // which would let every blanked move glow.
-      d.r = d.g = d.b = d.i = 0;
-    } else {
-      d.r = RedTable[c.r];
-      d.g = GreenTable[c.g];
-      d.b = BlueTable[c.b];
-      d.i = static_cast<uint8_t>((d.r + d.g + d.b) / 3);
-    }
-    d.reserved[0] = d.reserved[1] = d.reserved[2] = d.reserved[3] = 0;
+namespace {
+
+struct MapContext {
+  const SequencePoint* seq;
+  DacPoint* out;
+  const uint8_t* red;
+  const uint8_t* green;
+  const uint8_t* blue;
+  const uint16_t* xTable;
+  const uint16_t* yTable;
+  double scaleX;
+  double scaleY;
+  int32_t offsetX;
+  int32_t offsetY;
+};
+
+// One orientation per instance keeps the axis choice out of the per-point loop.
+template <int kOrientation>
+void MapRange(const MapContext& m, uint32_t begin, uint32_t end, uint32_t shift) {
+  // Locals, so that the stores into the list do not make the compiler reload the context.
+  const SequencePoint* __restrict seq = m.seq;
+  DacPoint* __restrict out = m.out;
+  const uint8_t* __restrict red = m.red;
+  const uint8_t* __restrict green = m.green;
+  const uint8_t* __restrict blue = m.blue;
+  const uint16_t* __restrict xTable = m.xTable;
+  const uint16_t* __restrict yTable = m.yTable;
+  const double scaleX = m.scaleX;
+  const double scaleY = m.scaleY;
+  const int32_t offsetX = m.offsetX;
+  const int32_t offsetY = m.offsetY;
+  for (uint32_t k = begin; k < end; ++k) {
+    const SequencePoint& c = seq[k - shift];
+    // Blanked entries stay dark: the tables lift 0 to the channel's minimum voltage, which
+    // would let every blanked move glow.
+    const uint8_t mask = c.i != 0 ? 0xFF : 0x00;
+    const auto r = static_cast<uint8_t>(red[c.r] & mask);
+    const auto g = static_cast<uint8_t>(green[c.g] & mask);
+    const auto b = static_cast<uint8_t>(blue[c.b] & mask);
 
     const int64_t x = seq[k].x;
     const int64_t y = seq[k].y;
-    int64_t u;
-    int64_t v;
-    switch (orientation) {
-      case 0:
-        u = x;
-        v = y;
-        break;
-      case 1:
-        u = -x;
-        v = -y;
-        break;
-      case 2:
-        u = -x;
-        v = y;
-        break;
-      case 3:
-        u = y;
-        v = -x;
-        break;
-      case 4:
-        u = y;
-        v = x;
-        break;
-      case 5:
-        u = -y;
-        v = -x;
-        break;
-      case 6:
-        u = -y;
-        v = x;
-        break;
-      case 7:
-        u = x;
-        v = -y;
-        break;
-      default:
-        // Only the orientation control sets it, within 0..7; anything else parks the beam
-        // dark in the centre rather than sending positions nobody computed.
-        d = DacPoint{32768, 32768, 0, 0, 0, 0, {0, 0, 0, 0}};
-        continue;
-    }
-    d.x = DacCoordinate(u, scaleX, offsetX);
-    d.y = DacCoordinate(v, scaleY, offsetY);
+    int64_t u = x;
+    int64_t v = y;
+    if constexpr (kOrientation == 1) u = -x, v = -y;
+    if constexpr (kOrientation == 2) u = -x, v = y;
+    if constexpr (kOrientation == 3) u = y, v = -x;
+    if constexpr (kOrientation == 4) u = y, v = x;
+    if constexpr (kOrientation == 5) u = -y, v = -x;
+    if constexpr (kOrientation == 6) u = -y, v = x;
+    if constexpr (kOrientation == 7) u = x, v = -y;
+
+    out[k] = DacPoint{MapAxis(xTable, u, scaleX, offsetX),
+                      MapAxis(yTable, v, scaleY, offsetY),
+                      r,
+                      g,
+                      b,
+                      static_cast<uint8_t>((r + g + b) / 3),
+                      {0, 0, 0, 0}};
+  }
+}
+
+template <int kOrientation>
+void MapAll(const MapContext& m, uint32_t count, uint32_t shift) {
+  // Entries before the shift keep their own colours.
+  MapRange<kOrientation>(m, 0, shift, 0);
+  MapRange<kOrientation>(m, shift, count, shift);
+}
+
+}  // namespace
+
+void LaserAusgabe::MapToDac(uint32_t count, uint32_t shift) {
+  // A shift beyond the last index changes nothing, as does 0.
+  if (shift > count - 1) shift = 0;
+  UpdateAxisTable(xTable_, ScaleX, OffsetX);
+  UpdateAxisTable(yTable_, ScaleY, OffsetY);
+  const MapContext m{sequence_.get(),
+                     dacList_.get(),
+                     RedTable.data(),
+                     GreenTable.data(),
+                     BlueTable.data(),
+                     xTable_.values.get(),
+                     yTable_.values.get(),
+                     ScaleX,
+                     ScaleY,
+                     OffsetX,
+                     OffsetY};
+  switch (Orientation) {
+    case 0:
+      MapAll<0>(m, count, shift);
+      break;
+    case 1:
+      MapAll<1>(m, count, shift);
+      break;
+    case 2:
+      MapAll<2>(m, count, shift);
+      break;
+    case 3:
+      MapAll<3>(m, count, shift);
+      break;
+    case 4:
+      MapAll<4>(m, count, shift);
+      break;
+    case 5:
+      MapAll<5>(m, count, shift);
+      break;
+    case 6:
+      MapAll<6>(m, count, shift);
+      break;
+    case 7:
+      MapAll<7>(m, count, shift);
+      break;
+    default:
+      // Only the orientation control sets it, within 0..7; anything else parks the beam
+      // dark in the centre rather than sending positions nobody computed.
+      for (uint32_t k = 0; k < count; ++k) m.out[k] = DacPoint{32768, 32768, 0, 0, 0, 0, {}};
+      break;
   }
 }
 

@@ -119,6 +119,13 @@ class LaserAusgabe {
   void AppendMove(uint32_t& n, int32_t ax, int32_t ay, int32_t bx, int32_t by);
   uint32_t ExtraPointsPass(uint32_t count, uint32_t extra);
   void MapToDac(uint32_t count, uint32_t shift);
+  // A DAC coordinate for every show coordinate -32768..32768 of one axis.
+  struct AxisTable {
+    std::unique_ptr<uint16_t[]> values;
+    double scale = -1.0;  // no table yet
+    int32_t offset = 0;
+  };
+  static void UpdateAxisTable(AxisTable& table, double scale, int32_t offset);
 
   const ShowStore& store_;
   JMLaser& device_;
@@ -128,6 +135,8 @@ class LaserAusgabe {
   std::unique_ptr<SequencePoint[]> sequence_;
   std::unique_ptr<DacPoint[]> dacList_;
   uint32_t lastDacCount_ = 0;
+  AxisTable xTable_;
+  AxisTable yTable_;
 };
 
 }  // namespace lumarex

@@ -1,0 +1,58 @@
+// Output transform cost per DacPoint written, for a 16000-point frame of lit runs and blanked
+// jumps, at the start-up calibration, with and without extra points.
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+
+#include "output/jm_laser.h"
+#include "output/laser_ausgabe.h"
+#include "show/show_store.h"
+#include "widgets/status_image.h"
+
+namespace lumarex {
+namespace {
+
+struct Rig {
+  ShowStore store;
+  JMLaser dac;  // unbound: the write answers at once, so only the transform is measured
+  StatusImage scanninfo{250, 430};
+  StatusImage deviceFenster{250, 243};
+  LaserAusgabe output{store, dac, scanninfo, deviceFenster};
+
+  Rig() {
+    output.ApplyStartupSettings();
+    const auto staged = output.StagedPoints();
+    for (uint32_t k = 0; k < 16000; ++k) {
+      // Circles of 40 points, every tenth point a blanked jump to the next circle.
+      const double angle = k * 0.157;
+      const bool lit = k % 10 != 0;
+      staged[k] = SequencePoint{static_cast<int32_t>(20000 * std::cos(angle)) + int32_t(k % 7),
+                                static_cast<int32_t>(20000 * std::sin(angle)),
+                                static_cast<uint8_t>(lit ? 200 : 0),
+                                static_cast<uint8_t>(lit ? k % 256 : 0),
+                                static_cast<uint8_t>(lit ? 50 : 0),
+                                0};
+    }
+  }
+};
+
+void Transform(benchmark::State& state) {
+  static Rig rig;
+  rig.output.Extrapoints.SetPosition(static_cast<int32_t>(state.range(0)));
+  size_t points = 0;
+  for (auto _ : state) {
+    rig.output.TransformAndSend(16000);
+    points += rig.output.LastDacPoints().size();
+    benchmark::DoNotOptimize(rig.output.LastDacPoints().data());
+  }
+  state.counters["ns_per_point"] = benchmark::Counter(
+      static_cast<double>(points), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.counters["points_per_frame"] = static_cast<double>(rig.output.LastDacPoints().size());
+}
+BENCHMARK(Transform)->Arg(0)->Arg(3)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace lumarex
+
+BENCHMARK_MAIN();
