@@ -1,5 +1,6 @@
 #include "platform/ui_dispatcher.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace lumarex {
@@ -44,11 +45,16 @@ size_t QueueDispatcher::RunFor(std::chrono::steady_clock::duration duration) {
 
 bool QueueDispatcher::RunUntil(const std::function<bool()>& done,
                                std::chrono::steady_clock::duration timeout) {
+  // `done` may turn true on another thread without any task arriving, so look again at
+  // least this often.
+  constexpr auto kRecheck = std::chrono::milliseconds(5);
   const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!done()) {
-    if (!RunOne(deadline)) return done();
+  for (;;) {
+    if (done()) return true;
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) return false;
+    RunOne(std::min(deadline, now + kRecheck));
   }
-  return true;
 }
 
 }  // namespace lumarex

@@ -29,8 +29,8 @@ class QueueDispatcher final : public UiDispatcher {
   size_t RunPending();
   // Runs tasks as they arrive until `duration` has passed; answers how many ran.
   size_t RunFor(std::chrono::steady_clock::duration duration);
-  // Runs tasks as they arrive until `done` holds (checked after each task) or `timeout` has
-  // passed; answers whether `done` held.
+  // Runs tasks as they arrive until `done` holds (checked after each task and every few
+  // milliseconds) or `timeout` has passed; answers whether `done` held.
   bool RunUntil(const std::function<bool()>& done, std::chrono::steady_clock::duration timeout);
 
  private:
