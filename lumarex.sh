@@ -12,9 +12,11 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   qt6-base-dev libqt6opengl6-dev libgl-dev xvfb xauth
-  libsdl2-dev libsndfile1-dev libmpg123-dev lame
-  nodejs npm
+  libsdl2-dev libsndfile1-dev libmpg123-dev lame ccache
 )
+# Tools that may come from elsewhere than Debian (a Node.js build that carries its own npm
+# conflicts with Debian's npm package): installed from Debian only when the command is missing.
+tool_packages=(node:nodejs npm:npm)
 
 jobs="${LUMAREX_JOBS:-$(nproc)}"
 fuzz_seconds="${LUMAREX_FUZZ_SECONDS:-30}"
@@ -27,6 +29,10 @@ install_packages() {
   local p
   for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  local entry
+  for entry in "${tool_packages[@]}"; do
+    command -v "${entry%%:*}" >/dev/null 2>&1 || missing+=("${entry#*:}")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
   log "Installing ${missing[*]}"
@@ -41,7 +47,9 @@ install_packages() {
 configure_and_build() {
   local dir="$1"
   shift
-  cmake -S "$root" -B "$dir" -G Ninja -DLUMAREX_SHARED_DIR="$shared_dir" "$@"
+  local launcher=()
+  command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  cmake -S "$root" -B "$dir" -G Ninja -DLUMAREX_SHARED_DIR="$shared_dir" "${launcher[@]}" "$@"
   cmake --build "$dir" -j "$jobs"
 }
 
