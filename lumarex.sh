@@ -83,6 +83,12 @@ run_fuzzers() {
   done
 }
 
+# The independent Ether Dream client that the driver tests hold the DAC stand-in against.
+install_test_node_packages() {
+  npm install --prefix "$1/node" --no-audit --no-fund --silent @laser-dac/ether-dream@0.4.2 ||
+    echo "npm install failed: the Ether Dream client test will be skipped" >&2
+}
+
 cmd_run() {
   install_packages
   build_release
@@ -96,6 +102,7 @@ cmd_run() {
 cmd_test() {
   install_packages
   build_release
+  install_test_node_packages "$root/build/release"
   log "Tests (release)"
   ctest --test-dir "$root/build/release" --output-on-failure -j "$jobs" --timeout 600
 
@@ -103,6 +110,7 @@ cmd_test() {
   CC=clang-14 CXX=clang++-14 configure_and_build "$root/build/asan" -DCMAKE_BUILD_TYPE=Debug \
     -DLUMAREX_SANITIZE=ON -DLUMAREX_FUZZ=ON -DLUMAREX_BENCH=OFF -DLUMAREX_WERROR=ON \
     -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g"
+  install_test_node_packages "$root/build/asan"
   log "Tests (ASan + UBSan)"
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir "$root/build/asan" --output-on-failure -j "$jobs" --timeout 900
