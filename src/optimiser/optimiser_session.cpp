@@ -1,0 +1,102 @@
+#include "optimiser/optimiser_session.h"
+
+#include <algorithm>
+
+namespace lumarex {
+
+OptimiserSession::OptimiserSession(ShowStore& store, DesktopServices& desktop,
+                                   uint16_t& currentFrame)
+    : Controls(store, desktop), store_(store), desktop_(desktop), currentFrame_(currentFrame) {
+  Controls.OnReoptimise([this] { OptimiseAndShow(currentFrame_); });
+  Bildposition.OnChange([this] { Bildpositionchange(); });
+}
+
+void OptimiserSession::Open() {
+  StopRequested = 0;
+  Controls.Open();
+  OptiNoDraw = 0;
+  DrawStatisticsFrame(Statusfenster, store_.FrameCount);
+  Bildposition.SetRange(0, std::max(0, int32_t{store_.FrameCount} - 1));
+  desktop_.ProcessPendingMessages();
+  currentFrame_ = 0;
+  OptimiseAndShow(0);
+  Bildposition.SetPosition(0);
+}
+
+void OptimiserSession::Optimise(uint32_t frame) {
+  bufferParameters_ = Controls.Parameters();
+  core_.OptimiseFrame(store_, frame, bufferParameters_);
+  bufferFrame_ = frame;
+}
+
+void OptimiserSession::OptimiseAndShow(uint32_t frame) {
+  const uint16_t lastIndex = frame < ShowStore::kSlotCount ? store_.LastPointIndex[frame] : 0;
+  Optimise(frame);
+  const uint16_t m = core_.OptiLastIndex();
+  optimised_ = MeasureOptimised(core_.Optimised());
+  DrawOptimisedColumn(Statusfenster, core_.PathCount(), m, optimised_, DecimalSeparator);
+  unoptimised_ = MeasureUnoptimised(store_, frame);
+  DrawUnoptimisedColumn(Statusfenster, frame, lastIndex, unoptimised_, DecimalSeparator);
+  if (OptiNoDraw != 1 && drawComparison_) drawComparison_(frame, m);
+}
+
+bool OptimiserSession::StoreOptimisedFrame(uint32_t frame) {
+  if (frame >= store_.FrameCount || !core_.HasStorableResult()) return false;
+  // ReplaceFrame keeps a frame without points in the two-zero-point empty form.
+  store_.ReplaceFrame(frame, core_.Optimised());
+  bufferFrame_ = -1;  // the buffer now describes the frame as it was before
+  return true;
+}
+
+void OptimiserSession::Opti_Frameclick() {
+  OptiNoDraw = 0;
+  StopRequested = 1;
+  if (bufferFrame_ != currentFrame_ || !(bufferParameters_ == Controls.Parameters())) {
+    Optimise(currentFrame_);
+  }
+  StoreOptimisedFrame(currentFrame_);
+  OptimiseAndShow(currentFrame_);
+}
+
+WholeFileRun OptimiserSession::RunWholeFile(bool speed) {
+  WholeFileRun run;
+  run.firstFrame = currentFrame_;
+  if (running_) return run;
+  running_ = true;
+  OptiNoDraw = speed ? 1 : 0;
+  StopRequested = 0;
+  for (uint32_t f = currentFrame_; f < store_.FrameCount; ++f) {
+    Bildposition.SetPosition(static_cast<int32_t>(f));
+    desktop_.ProcessPendingMessages();
+    if (StopRequested == 1) {
+      run.stopped = true;
+      OptiNoDraw = 0;
+      running_ = false;
+      return run;
+    }
+    // A scroll or parameter change between two frames may have optimised another frame, or
+    // this one under other parameters, into the buffer since.
+    if (bufferFrame_ != f || !(bufferParameters_ == Controls.Parameters())) Optimise(f);
+    if (StoreOptimisedFrame(f)) {
+      ++run.framesStored;
+    } else {
+      run.leftUnchanged.push_back(f);
+    }
+  }
+  Bildposition.SetPosition(0);
+  OptiNoDraw = 0;
+  running_ = false;
+  return run;
+}
+
+void OptimiserSession::Close() {
+  StopRequested = 1;
+  currentFrame_ = 0;
+}
+
+void OptimiserSession::Bildpositionchange() {
+  currentFrame_ = static_cast<uint16_t>(Bildposition.Position());
+  OptimiseAndShow(currentFrame_);
+}
+
+}  // namespace lumarex
