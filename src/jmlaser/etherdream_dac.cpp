@@ -251,9 +251,12 @@ class EtherDreamStream final : public DacStream {
   }
 
   int32_t Target() const {
-    return std::clamp(PlayRate() / 20, std::min(kMinTarget, capacity_ - kHeadroom),
-                      capacity_ - kHeadroom);
+    // Small buffers (a capacity of a few points is legal) still get a target above zero.
+    const int32_t highest = capacity_ - std::min(kHeadroom, capacity_ / 10);
+    return std::clamp(PlayRate() / 20, std::min(kMinTarget, highest), highest);
   }
+
+  int32_t MinBatch(int32_t target) const { return std::clamp(target / 4, 1, kMinBatch); }
 
   // Points queued in the DAC now, from the last status and the time since.
   int32_t EstimatedFullness() const {
@@ -292,8 +295,9 @@ class EtherDreamStream final : public DacStream {
       if (prepared != Reply::kAck) return prepared == Reply::kLost ? 0 : kNakBackoffMs;
     }
     const int32_t target = Target();
+    const int32_t minBatch = MinBatch(target);
     const int32_t fullness = EstimatedFullness();
-    if (target - fullness >= kMinBatch) {
+    if (target - fullness >= minBatch) {
       const Reply sent = SendBatch(std::min(target - fullness, kMaxBatch));
       if (sent != Reply::kAck) return sent == Reply::kLost ? 0 : kNakBackoffMs;
       if (status_.PlaybackState() == ed::Playback::kPrepared &&
@@ -303,7 +307,7 @@ class EtherDreamStream final : public DacStream {
       }
       return 0;
     }
-    const int32_t surplus = fullness - (target - 2 * kMinBatch);
+    const int32_t surplus = fullness - (target - 2 * minBatch);
     return std::clamp(static_cast<int>(int64_t{surplus} * 1000 / PlayRate()), 1, kMaxSleepMs);
   }
 

@@ -70,16 +70,18 @@ class EtherDreamDacTest : public ::testing::Test {
   std::unique_ptr<EtherDreamFamily> family_;
 };
 
-TEST_F(EtherDreamDacTest, FindsDacsByTheirBroadcastAndByName) {
-  EtherDreamStandIn broadcaster{EtherDreamStandIn::Options{}};
-  // A port of our own for the broadcasts, so that no other listener on the machine matters.
+// A port of our own for the broadcasts, so that no other listener on the machine matters.
+uint16_t FreeUdpPort() {
   UniqueFd probe = BindUdp(0);
-  ASSERT_TRUE(probe.Valid());
   sockaddr_in bound{};
   socklen_t length = sizeof bound;
   ::getsockname(probe.Get(), reinterpret_cast<sockaddr*>(&bound), &length);
-  const uint16_t port = ntohs(bound.sin_port);
-  probe.Reset();
+  return ntohs(bound.sin_port);
+}
+
+TEST_F(EtherDreamDacTest, FindsDacsByTheirBroadcastAndByName) {
+  EtherDreamStandIn broadcaster{EtherDreamStandIn::Options{}};
+  const uint16_t port = FreeUdpPort();
   broadcaster.StartBroadcasting("127.0.0.1", port, 100);
 
   options_.discoveryPort = port;
@@ -136,6 +138,34 @@ TEST_F(EtherDreamDacTest, StreamsTheFrameOverAndOverWithoutUnderflowAndStopsTheD
   ASSERT_TRUE(WaitUntil([&] { return dac_.Snapshot().playbackState == 0; }, milliseconds(500)));
   EXPECT_GE(dac_.Snapshot().commands['s'], 1);
   EXPECT_FALSE(stream->IsReady());
+}
+
+TEST_F(EtherDreamDacTest, PacesASmallBufferFromItsBroadcastWithoutOverflowingIt) {
+  EtherDreamStandIn::Options small;
+  small.capacity = 40;
+  EtherDreamStandIn tiny{small};
+  ASSERT_TRUE(tiny.Listening());
+  const uint16_t port = FreeUdpPort();
+  tiny.StartBroadcasting("127.0.0.1", port, 50);
+  options_.hosts.clear();
+  options_.discoveryPort = port;
+  options_.discoveryWindowMs = 200;
+  EtherDreamFamily family(options_);
+  std::vector<DeviceInfo> devices;
+  family.Discover(devices);
+  ASSERT_EQ(devices.size(), 1u);
+  ASSERT_EQ(devices[0].bufferCapacity, 40);
+  // The broadcast names the DAC's address; its command port is the stand-in's own.
+  devices[0].locator = tiny.Locator();
+  auto stream = family.Open(devices[0]);
+  stream->Start();
+  ASSERT_TRUE(WaitUntil([&] { return stream->IsReady(); }, milliseconds(1000)));
+  ASSERT_EQ(stream->Write(Square(25, 255), 2000, false), kJmLaserOk);
+  std::this_thread::sleep_for(milliseconds(600));
+  const auto stats = tiny.Snapshot();
+  EXPECT_EQ(stats.naksSent, 0);
+  EXPECT_EQ(stats.underflows, 0);
+  EXPECT_GT(stats.pointsPlayed, 800u);
 }
 
 TEST_F(EtherDreamDacTest, ANewFrameFollowsTheOldOneAtTheEndOfAPassAndChangesTheRateThere) {
