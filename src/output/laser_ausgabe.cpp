@@ -89,7 +89,11 @@ void LaserAusgabe::OutputFrame(uint16_t n) {
     // A dark centre point instead of an empty write, which some DACs take as "stop".
     dacList_[0] = DacPoint{32768, 32768, 0, 0, 0, 0, {0, 0, 0, 0}};
     lastDacCount_ = 1;
-    device_.jmLaserWriteFrameNL(device_.DeviceHandle, dacList_.get(), 1, ScanSpeedPps, 0);
+    // The rate of the last frame keeps the scanners' pace; before any frame there is none,
+    // and a DAC told 0 points per second refuses the frame or stalls, so the control's
+    // rate stands in.
+    const int32_t rate = ScanSpeedPps > 0 ? ScanSpeedPps : Scanspeed.Position() * 1000;
+    device_.jmLaserWriteFrameNL(device_.DeviceHandle, dacList_.get(), 1, rate, 0);
     return;
   }
   SequencePoint* staged = staged_.get();

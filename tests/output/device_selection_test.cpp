@@ -121,6 +121,25 @@ TEST(DeviceSelection, SearchListsTheDevicesAndTheOperatorOpensOne) {
   EXPECT_EQ(f.fake.LastFrame(), f.Sent());
 }
 
+TEST(DeviceSelection, EmptyFramesKeepThePaceOfTheLastFrame) {
+  SelectionFixture f;
+  f.fake.AddDevice("A", "Alpha", 100000);
+  f.Bind();
+  f.selection.StartupProbe();
+  f.store.AppendEmptyFrame();
+  f.fake.ClearLog();
+  // Before any frame went out there is no last rate; the device is never told 0.
+  f.output.OutputFrame(0);
+  EXPECT_EQ(f.fake.Log(), "Write 100 1;");
+  EXPECT_EQ(f.fake.LastSpeed(), 25000);
+
+  f.output.Scanspeed.SetPosition(40);
+  f.Stage({testing::Lit(0, 0)});
+  f.output.Scanspeed.SetPosition(30);
+  f.output.OutputFrame(0);
+  EXPECT_EQ(f.fake.LastSpeed(), 40000);
+}
+
 TEST(DeviceSelection, TakesAtMostSeventeenDevices) {
   SelectionFixture f;
   std::vector<std::string> names;

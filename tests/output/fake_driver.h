@@ -29,8 +29,11 @@ class FakeDriver {
     log_ = reinterpret_cast<const char* (*)()>(library_.Symbol("FakeJmLog"));
     clearLog_ = reinterpret_cast<void (*)()>(library_.Symbol("FakeJmClearLog"));
     lastFrame_ = reinterpret_cast<int32_t (*)(void*, int32_t)>(library_.Symbol("FakeJmLastFrame"));
+    lastSpeed_ = reinterpret_cast<int32_t (*)()>(library_.Symbol("FakeJmLastSpeed"));
     Reset(0x120);
   }
+
+  int32_t LastSpeed() const { return lastSpeed_(); }
 
   void Reset(int32_t version) { reset_(version); }
   void AddDevice(const char* name, const char* friendly, int32_t maxSpeed) {
@@ -51,6 +54,7 @@ class FakeDriver {
   const char* (*log_)() = nullptr;
   void (*clearLog_)() = nullptr;
   int32_t (*lastFrame_)(void*, int32_t) = nullptr;
+  int32_t (*lastSpeed_)() = nullptr;
 };
 
 }  // namespace lumarex::testing

@@ -79,6 +79,10 @@ FAKE_API int32_t FakeJmLastFrame(void* points, int32_t capacity) {
   return S().lastCount;
 }
 
+FAKE_API int32_t FakeJmLastSpeed() {
+  return S().lastSpeed;
+}
+
 FAKE_API int32_t jmLaserOpenDll() {
   Log("OpenDll");
   return S().version;
