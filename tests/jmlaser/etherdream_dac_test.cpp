@@ -240,6 +240,35 @@ TEST_F(EtherDreamDacTest, RecoversFromRefusedDataByPreparingAgain) {
   EXPECT_TRUE(stream->IsReady());
 }
 
+TEST_F(EtherDreamDacTest, AnEmergencyStopHoldsTheFramesBackUntilItIsReleased) {
+  auto stream = Open();
+  ASSERT_TRUE(stream);
+  stream->Start();
+  ASSERT_TRUE(WaitUntil([&] { return stream->IsReady(); }, milliseconds(1000)));
+  ASSERT_EQ(stream->Write(Square(200, 255), 30000, false), kJmLaserOk);
+  ASSERT_TRUE(WaitUntil([&] { return dac_.Snapshot().playbackState == 2; }, milliseconds(500)));
+  dac_.SetEmergencyStop(true);
+  ASSERT_TRUE(WaitUntil([&] { return dac_.Snapshot().playbackState == 0; }, milliseconds(500)));
+  std::this_thread::sleep_for(milliseconds(50));
+  const uint64_t received = dac_.Snapshot().pointsReceived;
+  // The next frame is taken in, the one after it finds the device busy.
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        stream->Write(Square(200, 9), 30000, false);
+        return !stream->IsReady();
+      },
+      milliseconds(500)));
+  std::this_thread::sleep_for(milliseconds(300));
+  EXPECT_FALSE(stream->IsReady());
+  EXPECT_EQ(dac_.Snapshot().pointsReceived, received) << "nothing is sent to a stopped DAC";
+  EXPECT_GE(dac_.Snapshot().commands['c'], 1);
+
+  dac_.SetEmergencyStop(false);
+  ASSERT_TRUE(WaitUntil([&] { return dac_.Snapshot().playbackState == 2; }, milliseconds(1000)));
+  EXPECT_TRUE(WaitUntil([&] { return stream->IsReady(); }, milliseconds(500)));
+  EXPECT_EQ(dac_.Snapshot().connections, 1);
+}
+
 TEST_F(EtherDreamDacTest, AStalledDacNeverBlocksTheCallerAndIsGivenUp) {
   auto stream = Open();
   ASSERT_TRUE(stream);

@@ -179,6 +179,14 @@ void EtherDreamStandIn::ServeClient(UniqueFd client) {
   std::vector<uint8_t> payload;
   while (!quit_) {
     play();
+    if (emergencyHeld_ && !s.status.EmergencyStopped()) {
+      s.status.lightEngineState = static_cast<uint8_t>(ed::LightEngine::kEmergencyStop);
+      s.status.playbackState = static_cast<uint8_t>(ed::Playback::kIdle);
+      s.status.playbackFlags |= ed::kPlaybackFlagEmergencyStop;
+      s.buffer.clear();
+      std::lock_guard lock(mutex_);
+      stats_.playbackState = s.status.playbackState;
+    }
     if (stalled_) {
       pollfd wait{cancel, POLLIN, 0};
       ::poll(&wait, 1, 5);
@@ -288,6 +296,10 @@ void EtherDreamStandIn::ServeClient(UniqueFd client) {
         break;
       }
       case ed::kClearEmergencyStop:
+        if (emergencyHeld_) {
+          code = ed::kNakStop;
+          break;
+        }
         s.status.lightEngineState = static_cast<uint8_t>(ed::LightEngine::kReady);
         s.status.playbackFlags &= static_cast<uint16_t>(~ed::kPlaybackFlagEmergencyStop);
         break;
