@@ -184,7 +184,8 @@ class EtherDreamStream final : public DacStream {
   bool Connect() {
     const std::optional<HostPort> target = SplitHostPort(locator_);
     if (!target) return false;
-    const std::optional<sockaddr_in> address = ResolveIpv4(target->host, target->port);
+    // The search resolved names already; closing must never wait for a name service.
+    const std::optional<sockaddr_in> address = ParseIpv4(target->host, target->port);
     if (!address) return false;
     UniqueFd fd = ConnectTcp(*address, responseTimeoutMs_, cancelFd_.Get());
     if (!fd.Valid()) return false;
@@ -476,13 +477,16 @@ void EtherDreamFamily::Discover(std::vector<DeviceInfo>& devices) {
   for (const std::string& host : options_.hosts) {
     const std::optional<HostPort> target = SplitHostPort(host);
     if (!target) continue;
-    const std::string locator = target->host + ":" + std::to_string(target->port);
+    const std::optional<sockaddr_in> address = ResolveIpv4(target->host, target->port);
+    // A name that does not resolve stays listed, as a DAC that is not there: never ready.
+    const std::string locator = (address ? FormatIpv4(address->sin_addr) : target->host) + ":" +
+                                std::to_string(target->port);
     const bool heard = std::any_of(devices.begin(), devices.end(), [&](const DeviceInfo& d) {
       return d.family == this && d.locator == locator;
     });
     if (heard) continue;
     DeviceInfo info;
-    info.name = "EtherDream " + locator;
+    info.name = "EtherDream " + target->host + ":" + std::to_string(target->port);
     info.friendlyName =
         "Ether Dream " + DisplaySafe(target->port == ed::kCommandPort
                                          ? target->host

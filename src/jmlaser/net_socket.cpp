@@ -76,6 +76,14 @@ std::optional<sockaddr_in> ResolveIpv4(const std::string& host, uint16_t port) {
   return address;
 }
 
+std::optional<sockaddr_in> ParseIpv4(const std::string& address, uint16_t port) {
+  sockaddr_in out{};
+  out.sin_family = AF_INET;
+  out.sin_port = htons(port);
+  if (::inet_pton(AF_INET, address.c_str(), &out.sin_addr) != 1) return std::nullopt;
+  return out;
+}
+
 UniqueFd ConnectTcp(const sockaddr_in& address, int timeoutMs, int cancelFd) {
   UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
   if (!fd.Valid()) return {};

@@ -33,9 +33,11 @@ class UniqueFd {
 // eventfd the owner signals to shut down); -1 for none.
 enum class IoResult { kOk, kTimeout, kClosed, kCancelled };
 
-// An IPv4 address for host[:port]; resolving may ask the name service, so call it only
-// from a worker thread.
+// An IPv4 address for a host name or address; asking the name service may take seconds, so
+// only a search (which may take its time) calls it.
 std::optional<sockaddr_in> ResolveIpv4(const std::string& host, uint16_t port);
+// An IPv4 address given as a.b.c.d, never asking anyone.
+std::optional<sockaddr_in> ParseIpv4(const std::string& address, uint16_t port);
 
 // A connected TCP socket with TCP_NODELAY, or an invalid one after timeoutMs.
 UniqueFd ConnectTcp(const sockaddr_in& address, int timeoutMs, int cancelFd);

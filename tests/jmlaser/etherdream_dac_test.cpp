@@ -86,10 +86,12 @@ TEST_F(EtherDreamDacTest, FindsDacsByTheirBroadcastAndByName) {
 
   options_.discoveryPort = port;
   options_.discoveryWindowMs = 400;
-  options_.hosts = {"127.0.0.1:7000", "127.0.0.2"};
+  // localhost comes from the hosts file; no name service is asked.
+  options_.hosts = {"127.0.0.1:7000", "127.0.0.2", "localhost:7765"};
   EtherDreamFamily family(options_);
   std::vector<DeviceInfo> devices;
   family.Discover(devices);
+  // localhost is the broadcasting DAC again, found by its address.
   ASSERT_EQ(devices.size(), 3u);
   EXPECT_EQ(devices[0].name, "EtherDream 123456");
   EXPECT_EQ(devices[0].friendlyName, "Ether Dream 123456");
