@@ -1,7 +1,9 @@
 #include "optimiser/optiframe.h"
 
 #include <algorithm>
+#include <utility>
 
+#include "optimiser/frame_statistics.h"
 #include "optimiser/path_distance.h"
 #include "optimiser/step_subdivision.h"
 
@@ -58,6 +60,7 @@ Optiframe::Optiframe()
       vertexStart_(kPathSlots + 1),
       paths_(kPathSlots),
       order_(kPathSlots),
+      greedyOrder_(kPathSlots),
       orderedVertices_(kMaxVertices),
       orderedStart_(kPathSlots + 1),
       optiBuffer_(kBufferPoints),
@@ -293,6 +296,54 @@ std::span<const ShowPoint> Optiframe::Optimised() const {
   return {optiBuffer_.data(), optiLastIndex_ + 1u};
 }
 
+namespace {
+
+// The measured length of a blanked move cut into steps as BuildOptimisedFrame cuts it.
+uint64_t MeasuredSteps(int32_t ax, int32_t ay, int32_t bx, int32_t by, uint16_t width) {
+  const StepPlan plan = PlanSteps(ax, ay, bx, by, width);
+  uint64_t length = 0;
+  int32_t x = ax;
+  int32_t y = ay;
+  for (int32_t k = 1; k <= plan.count; ++k) {
+    const int32_t nx = ax + k * plan.stepX;
+    const int32_t ny = ay + k * plan.stepY;
+    length += MeasuredMove(x, y, nx, ny);
+    x = nx;
+    y = ny;
+  }
+  return length + MeasuredMove(x, y, bx, by);
+}
+
+}  // namespace
+
+uint64_t Optiframe::BlankedTravel(uint16_t n, const OptimiserParameters& params) const {
+  n = std::min(n, pathCount_);
+  if (n == 0) return 0;
+  const auto entry = [this](const OrderEntry& e) {
+    const PathEntry& p = paths_[e.Path];
+    return e.Reversed != 0 ? std::pair<int32_t, int32_t>{p.EndX, p.EndY}
+                           : std::pair<int32_t, int32_t>{p.StartX, p.StartY};
+  };
+  const auto exit = [this](const OrderEntry& e) {
+    const PathEntry& p = paths_[e.Path];
+    return e.Reversed != 0 ? std::pair<int32_t, int32_t>{p.StartX, p.StartY}
+                           : std::pair<int32_t, int32_t>{p.EndX, p.EndY};
+  };
+  uint64_t travel = 0;
+  if (params.CenterStep != 0) {
+    const auto [x, y] = entry(order_[1]);
+    travel += MeasuredSteps(0, 0, x, y, params.CenterStep);
+    const auto [ex, ey] = exit(order_[n]);
+    travel += MeasuredSteps(ex, ey, 0, 0, params.CenterStep);
+  }
+  for (uint16_t i = 1; i < n; ++i) {
+    const auto [ax, ay] = exit(order_[i]);
+    const auto [bx, by] = entry(order_[i + 1u]);
+    travel += MeasuredSteps(ax, ay, bx, by, params.BlankStep);
+  }
+  return travel;
+}
+
 FrameOutcome Optiframe::OptimiseFrame(const ShowStore& store, uint32_t frame,
                                       const OptimiserParameters& parameters) {
   return OptimiseFrame(store.Frame(frame), parameters);
@@ -305,6 +356,19 @@ FrameOutcome Optiframe::OptimiseFrame(std::span<const ShowPoint> points,
     OrderFromCenter(n);
   } else {
     OrderFromFrameStart(n);
+  }
+  keptFrameOrder_ = false;
+  if (parameters.KeepShorterFrameOrder && n > 1) {
+    const uint64_t greedy = BlankedTravel(n, parameters);
+    std::copy_n(order_.begin() + 1, n, greedyOrder_.begin() + 1);
+    for (uint16_t k = 1; k <= n; ++k) order_[k] = {k, 0};
+    if (BlankedTravel(n, parameters) < greedy) {
+      keptFrameOrder_ = true;
+      CopyOrderedPaths(n);
+    } else {
+      // OrderedPaths still holds the greedy order's copies.
+      std::copy_n(greedyOrder_.begin() + 1, n, order_.begin() + 1);
+    }
   }
   BuildOptimisedFrame(n, parameters);
   return outcome_;

@@ -48,11 +48,18 @@ class Optiframe {
   uint16_t BuildOptimisedFrame(uint16_t pathCount, const OptimiserParameters& parameters);
 
   // The whole optimisation of one frame in the callers' order: extraction, the ordering that
-  // parameters.SearchMode selects, the rebuild.
+  // parameters.SearchMode selects, the rebuild. With KeepShorterFrameOrder, the frame's own
+  // path order (each path forward) replaces the greedy one when it travels less blanked.
   FrameOutcome OptimiseFrame(const ShowStore& store, uint32_t frame,
                              const OptimiserParameters& parameters);
   FrameOutcome OptimiseFrame(std::span<const ShowPoint> points,
                              const OptimiserParameters& parameters);
+
+  // The blanked travel of the built frame for the present order list, in the statistics'
+  // units (each step of every blanked move measured on the grid of 4).
+  uint64_t BlankedTravel(uint16_t pathCount, const OptimiserParameters& parameters) const;
+  // True when the last OptimiseFrame kept the frame's own path order.
+  bool KeptFrameOrder() const { return keptFrameOrder_; }
 
   uint16_t PathCount() const { return pathCount_; }
   uint16_t OptiLastIndex() const { return optiLastIndex_; }
@@ -82,6 +89,7 @@ class Optiframe {
   std::vector<uint32_t> vertexStart_;  // path k: vertices_[vertexStart_[k] ..]
   std::vector<PathEntry> paths_;
   std::vector<OrderEntry> order_;
+  std::vector<OrderEntry> greedyOrder_;
   std::vector<PathVertex> orderedVertices_;
   std::vector<uint32_t> orderedStart_;
   std::vector<ShowPoint> optiBuffer_;
@@ -89,6 +97,7 @@ class Optiframe {
   uint16_t pathCount_ = 0;
   uint16_t optiLastIndex_ = 0;
   FrameOutcome outcome_ = FrameOutcome::kNoPaths;
+  bool keptFrameOrder_ = false;
 };
 
 }  // namespace lumarex

@@ -21,6 +21,9 @@ struct OptimiserParameters {
   uint16_t MinPoints = 1;
   // 0 and 2 order from the frame's first path, 1 and 3 from the origin.
   uint8_t SearchMode = 0;
+  // Nearest-endpoint ordering is greedy and can leave far stragglers: a frame whose own path
+  // order travels less blanked (as the statistics measure it) keeps its own order.
+  bool KeepShorterFrameOrder = true;
 
   static constexpr uint16_t kVisibleStepAsIs = 65000;
 

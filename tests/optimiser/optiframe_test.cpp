@@ -223,6 +223,35 @@ TEST(OptiframeOrdering, ReversedPathsKeepEachSegmentsColour) {
                            PathVertex{6000, 0, 0, 2, 0, 1}, PathVertex{9000, 0, 1, 0, 0, 1}));
 }
 
+TEST(OptiframeOrdering, AFrameWhoseOwnOrderTravelsLessKeepsIt) {
+  // Dots on a line in the order 0, -11000, 10000, 30000: nearest first goes 0, 10000, 30000
+  // and back to -11000 (71000 units blanked); the frame's own order travels 52000.
+  const std::vector frame{Blanked(0, 0),           Lit(0, 0, 1, 1, 1),    Blanked(-11000, 0),
+                          Lit(-11000, 0, 1, 1, 1), Blanked(10000, 0),     Lit(10000, 0, 1, 1, 1),
+                          Blanked(30000, 0),       Lit(30000, 0, 1, 1, 1)};
+  Optiframe core;
+  OptimiserParameters params;
+  params.KeepShorterFrameOrder = false;
+  core.OptimiseFrame(frame, params);
+  EXPECT_FALSE(core.KeptFrameOrder());
+  // A dot's start is its end, so the first path counts as reversed.
+  EXPECT_THAT(core.Order().subspan(1), testing::ElementsAre(OrderEntry{1, 1}, OrderEntry{3, 0},
+                                                            OrderEntry{4, 0}, OrderEntry{2, 0}));
+  EXPECT_EQ(core.BlankedTravel(4, params), 71000u);
+
+  params.KeepShorterFrameOrder = true;
+  core.OptimiseFrame(frame, params);
+  EXPECT_TRUE(core.KeptFrameOrder());
+  EXPECT_THAT(core.Order().subspan(1), testing::ElementsAre(OrderEntry{1, 0}, OrderEntry{2, 0},
+                                                            OrderEntry{3, 0}, OrderEntry{4, 0}));
+  EXPECT_EQ(core.BlankedTravel(4, params), 52000u);
+  std::vector<int> litX;
+  for (const ShowPoint& p : core.Optimised()) {
+    if (p.Visible != 0) litX.push_back(p.X);
+  }
+  EXPECT_THAT(litX, testing::ElementsAre(0, 0, -11000, -11000, 10000, 10000, 30000, 30000));
+}
+
 TEST(OptiframeLimits, MoreThan4048PathsLeaveTheFrameAlone) {
   Optiframe core;
   std::vector<ShowPoint> frame{Blanked(0, 0)};

@@ -1,0 +1,82 @@
+// Every shared show, optimised as `lumarex-cli optimise` does it, must play the same lit
+// segments in the same colours and travel no further blanked, in both orderings.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "optimiser/optimiser_session.h"
+#include "optimiser/show_measure.h"
+#include "show/show_files.h"
+#include "tests/optimiser/test_support.h"
+
+namespace lumarex {
+namespace {
+
+using Segment = std::tuple<int, int, int, int, int, int, int>;
+
+std::vector<Segment> LitSegments(std::span<const ShowPoint> points) {
+  std::vector<Segment> segments;
+  for (size_t i = 1; i < points.size(); ++i) {
+    const ShowPoint& a = points[i - 1];
+    const ShowPoint& b = points[i];
+    if (b.Visible == 0 || (a.X == b.X && a.Y == b.Y)) continue;
+    const std::pair from{a.X, a.Y};
+    const std::pair to{b.X, b.Y};
+    const auto [lo, hi] = std::minmax(from, to);
+    segments.emplace_back(lo.first, lo.second, hi.first, hi.second, b.R, b.G, b.B);
+  }
+  std::sort(segments.begin(), segments.end());
+  return segments;
+}
+
+std::vector<std::string> SharedShows() {
+  std::vector<std::string> shows;
+  const std::filesystem::path dir = std::filesystem::path(LUMAREX_SHARED_DIR) / "testdata/ilda";
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    const std::string ext = entry.path().extension().string();
+    if (ext == ".ild" || ext == ".ILD") shows.push_back(entry.path().string());
+  }
+  std::sort(shows.begin(), shows.end());
+  return shows;
+}
+
+TEST(SharedShows, OptimisedShowsPlayTheSameLitPathsWithNoLongerBlankedTravel) {
+  const std::vector<std::string> shows = SharedShows();
+  ASSERT_GT(shows.size(), 20u);
+  for (const std::string& file : shows) {
+    for (int mode : {0, 1}) {
+      SCOPED_TRACE(file + ", search " + std::to_string(mode));
+      ShowStore store;
+      ShowReaders readers;
+      test::RecordingDesktop desktop;
+      ASSERT_TRUE(LoadShowFile(store, readers, file, false, desktop));
+      std::vector<std::vector<Segment>> before;
+      for (uint32_t f = 0; f < store.FrameCount; ++f) before.push_back(LitSegments(store.Frame(f)));
+      const FrameMeasure measureBefore = MeasureShow(store);
+
+      uint16_t currentFrame = 0;
+      auto session = std::make_unique<OptimiserSession>(store, desktop, currentFrame);
+      session->Open();
+      session->Controls.Suchraster.SetPosition(mode);
+      session->Bildposition.SetPosition(0);
+      const WholeFileRun run = session->RunWholeFile(true);
+      EXPECT_FALSE(run.stopped);
+      EXPECT_EQ(run.framesStored + run.leftUnchanged.size(), store.FrameCount);
+
+      for (uint32_t f = 0; f < store.FrameCount; ++f) {
+        ASSERT_EQ(LitSegments(store.Frame(f)), before[f]) << "frame " << f;
+      }
+      const FrameMeasure measureAfter = MeasureShow(store);
+      EXPECT_EQ(measureAfter.litUnits, measureBefore.litUnits);
+      EXPECT_LE(measureAfter.blankedUnits, measureBefore.blankedUnits);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace lumarex
