@@ -298,16 +298,19 @@ class EtherDreamStream final : public DacStream {
     const int32_t target = Target();
     const int32_t minBatch = MinBatch(target);
     const int32_t fullness = EstimatedFullness();
-    if (target - fullness >= minBatch) {
+    const bool refill = target - fullness >= minBatch;
+    if (refill) {
       const Reply sent = SendBatch(std::min(target - fullness, kMaxBatch));
       if (sent != Reply::kAck) return sent == Reply::kLost ? 0 : kNakBackoffMs;
-      if (status_.PlaybackState() == ed::Playback::kPrepared &&
-          status_.bufferFullness >= target * 9 / 10) {
-        const Reply begun = Rate(ed::kBegin, sentRate_);
-        if (begun != Reply::kAck) return begun == Reply::kLost ? 0 : kNakBackoffMs;
-      }
-      return 0;
     }
+    // Playback begins once the buffer is (nearly) at its target, or holds all it will get.
+    const int32_t queued = status_.bufferFullness;
+    if (status_.PlaybackState() == ed::Playback::kPrepared &&
+        (queued >= target * 9 / 10 || target - queued < minBatch)) {
+      const Reply begun = Rate(ed::kBegin, sentRate_);
+      if (begun != Reply::kAck) return begun == Reply::kLost ? 0 : kNakBackoffMs;
+    }
+    if (refill) return 0;
     const int32_t surplus = fullness - (target - 2 * minBatch);
     return std::clamp(static_cast<int>(int64_t{surplus} * 1000 / PlayRate()), 1, kMaxSleepMs);
   }
