@@ -242,6 +242,21 @@ TEST_F(EtherDreamDacTest, RecoversFromRefusedDataByPreparingAgain) {
   EXPECT_TRUE(stream->IsReady());
 }
 
+TEST_F(EtherDreamDacTest, AnAnswerOutOfStepEndsTheConnectionInsteadOfBeingBelieved) {
+  auto stream = Open();
+  ASSERT_TRUE(stream);
+  stream->Start();
+  ASSERT_TRUE(WaitUntil([&] { return stream->IsReady(); }, milliseconds(1000)));
+  ASSERT_EQ(stream->Write(Square(200, 255), 30000, false), kJmLaserOk);
+  ASSERT_TRUE(WaitUntil([&] { return dac_.Snapshot().playbackState == 2; }, milliseconds(500)));
+  dac_.GarbleNextResponse();
+  ASSERT_TRUE(WaitUntil([&] { return !stream->IsReady(); }, milliseconds(500)));
+  ASSERT_TRUE(WaitUntil([&] { return dac_.Snapshot().closedByClient == 1; }, milliseconds(500)));
+  stream->Start();
+  EXPECT_TRUE(WaitUntil([&] { return stream->IsReady(); }, milliseconds(1000)));
+  EXPECT_EQ(dac_.Snapshot().connections, 2);
+}
+
 TEST_F(EtherDreamDacTest, AnEmergencyStopHoldsTheFramesBackUntilItIsReleased) {
   auto stream = Open();
   ASSERT_TRUE(stream);

@@ -152,7 +152,7 @@ void EtherDreamStandIn::ServeClient(UniqueFd client) {
   auto respond = [&](uint8_t code, uint8_t command) {
     ed::Response r;
     r.response = code;
-    r.command = command;
+    r.command = garbleNext_.exchange(false) ? static_cast<uint8_t>(command ^ 0x5A) : command;
     r.status = s.status;
     r.status.bufferFullness = static_cast<uint16_t>(s.buffer.size());
     r.status.pointRate = s.status.PlaybackState() == ed::Playback::kPlaying ? s.rate : 0;

@@ -58,6 +58,8 @@ class EtherDreamStandIn {
   void DisconnectAfter(int commands) { disconnectAfter_ = commands; }
   void NakNextData(uint8_t code) { nakNextData_ = code; }
   void SetStalled(bool stalled) { stalled_ = stalled; }
+  // Answers the next command as if it had been another one.
+  void GarbleNextResponse() { garbleNext_ = true; }
   // The projector's emergency stop: while it is held, clearing it is refused.
   void SetEmergencyStop(bool held) { emergencyHeld_ = held; }
 
@@ -78,6 +80,7 @@ class EtherDreamStandIn {
   std::atomic<int> nakNextData_{0};
   std::atomic<bool> stalled_{false};
   std::atomic<bool> emergencyHeld_{false};
+  std::atomic<bool> garbleNext_{false};
   std::atomic<bool> quit_{false};
   mutable std::mutex mutex_;
   Stats stats_;
