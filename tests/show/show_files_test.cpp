@@ -284,3 +284,42 @@ TEST_F(ShowFilesTest, EveryFormatCutAtEveryLength) {
 
 }  // namespace
 }  // namespace lumarex
+
+namespace lumarex {
+namespace {
+
+// No reader lets the show grow past the 65535 frames that FrameCount can count.
+TEST(ShowFilesLimits, ReadersStopAtTheLastFrameTheStoreHolds) {
+  testing::ScratchDir dir;
+  testing::RecordingDesktop desktop;
+  const samples::FileFrame two = samples::SampleFrames()[1];
+  const std::vector<samples::FileFrame> frames(65536, two);
+  const samples::NamedSample files[] = {
+      {"many.cat", samples::CatRgbFile(frames)},
+      {"many.ulf", samples::UlfFile(frames)},
+      {"many.pho", samples::PhoFile(frames)},
+      {"many.lf", samples::BildaFile(frames)},
+      {"many.fla", samples::LaserPainterFile(frames, true)},
+      {"many.pic", samples::PicRgbFile(frames)},
+      {"many.gr1", samples::GrabbenFile(frames)},
+  };
+  ShowStore store;
+  ShowReaders readers;
+  for (const samples::NamedSample& file : files) {
+    SCOPED_TRACE(file.fileName);
+    const std::string path = dir.Write(file.fileName, file.bytes);
+    LoadShowFile(store, readers, path, false, desktop);
+    EXPECT_EQ(store.IoStatus, "Zu viele Frames (max. 65535)");
+    ASSERT_EQ(store.FrameCount, 65535);
+    EXPECT_EQ(store.RealPointCount(65534), 2u);
+    EXPECT_EQ(store.LastPointIndex[65535], 0);
+  }
+  // A full show takes no merge, not even its empty frame between the shows.
+  const std::vector<samples::PangolinFrame> one = {{1, two}};
+  LoadShowFile(store, readers, dir.Write("one.ldb", samples::PangolinFile(one)), true, desktop);
+  EXPECT_EQ(store.IoStatus, "Zu viele Frames (max. 65535)");
+  EXPECT_EQ(store.FrameCount, 65535);
+}
+
+}  // namespace
+}  // namespace lumarex
