@@ -250,12 +250,30 @@ uintptr_t TDLLLoader::AddressOf(uint32_t rva) const {
   return 0;
 }
 
-// The bytes [rva, rva + size) when they lie inside one section, else nullptr.
+// How many of the `want` bytes from `address` may be read. Once the protections are set, a
+// page counts as the last section that touched it left it: sections aligned below the page
+// size share pages, and the exports must not be read from one that forbids it.
+size_t TDLLLoader::ReadableBytes(uintptr_t address, size_t want) const {
+  if (!protectionsSet_ || want == 0) return want;
+  const size_t page = PageSize();
+  size_t done = 0;
+  while (done < want) {
+    const size_t offset = address + done - imageBase_;
+    const size_t index = offset / page;
+    if (index >= pageProtection_.size() || (pageProtection_[index] & PROT_READ) == 0) break;
+    done += std::min((index + 1) * page - offset, want - done);
+  }
+  return done;
+}
+
+// The bytes [rva, rva + size) when they lie inside one readable section, else nullptr.
 uint8_t* TDLLLoader::View(uint32_t rva, uint32_t size) const {
   for (const TSection& s : sectionList_) {
     if (rva >= s.RelativeAddress && rva - s.RelativeAddress < s.Size &&
         uint64_t{rva - s.RelativeAddress} + size <= s.Size) {
-      return reinterpret_cast<uint8_t*>(s.Address + (rva - s.RelativeAddress));
+      const uintptr_t address = s.Address + (rva - s.RelativeAddress);
+      if (ReadableBytes(address, size) < size) return nullptr;
+      return reinterpret_cast<uint8_t*>(address);
     }
   }
   return nullptr;
@@ -270,10 +288,10 @@ bool TDLLLoader::ReadText(uint32_t rva, std::string& out) const {
     }
   }
   if (section == nullptr) return false;
-  const size_t available =
-      std::min<size_t>(section->Size - (rva - section->RelativeAddress), kMaxTextLength);
-  const auto* start =
-      reinterpret_cast<const char*>(section->Address + (rva - section->RelativeAddress));
+  const uintptr_t address = section->Address + (rva - section->RelativeAddress);
+  const size_t available = ReadableBytes(
+      address, std::min<size_t>(section->Size - (rva - section->RelativeAddress), kMaxTextLength));
+  const auto* start = reinterpret_cast<const char*>(address);
   const void* end = std::memchr(start, 0, available);
   if (end == nullptr) return false;
   out.assign(start, static_cast<const char*>(end));
@@ -372,11 +390,20 @@ bool TDLLLoader::ResolveImports(const Headers& h) {
 }
 
 bool TDLLLoader::ProtectSections() {
+  const size_t page = PageSize();
+  pageProtection_.assign(regionSize_ / page, PROT_NONE);
   for (TSection& s : sectionList_) {
     s.Protection = ProtectionFor(s.Characteristics);
     s.NoCache = (s.Characteristics & kNoCacheBit) != 0;  // no uncached user pages here
     if (!ProtectRange(s.Address, s.Size, PosixProtection(s.Protection))) return false;
+    if (s.Size == 0) continue;
+    const size_t first = (s.Address - imageBase_) / page;
+    const size_t end = (s.Address - imageBase_ + s.Size + page - 1) / page;
+    for (size_t i = first; i < end && i < pageProtection_.size(); ++i) {
+      pageProtection_[i] = PosixProtection(s.Protection);
+    }
   }
+  protectionsSet_ = true;
   return true;
 }
 
@@ -473,6 +500,8 @@ void TDLLLoader::Unload() {
   }
   entryRoutine_ = 0;
   attached_ = false;
+  protectionsSet_ = false;
+  pageProtection_.clear();
   sectionList_.clear();
   for (const TExternalLibrary& library : externalLibraries_) {
     if (library.LibraryHandle != 0) resolver_.CloseLibrary(library.LibraryHandle);

@@ -138,6 +138,7 @@ class TDLLLoader {
   bool CallEntry(const Headers& h);
   bool IndexExports(const Headers& h);
 
+  size_t ReadableBytes(uintptr_t address, size_t want) const;
   uint8_t* View(uint32_t rva, uint32_t size) const;
   bool ReadText(uint32_t rva, std::string& out) const;
   uintptr_t OpenLibrary(const std::string& name);
@@ -151,6 +152,8 @@ class TDLLLoader {
   int32_t imageBaseDelta_ = 0;
   uintptr_t entryRoutine_ = 0;
   bool attached_ = false;
+  bool protectionsSet_ = false;
+  std::vector<int> pageProtection_;  // per page of the region, after the protection step
   TExternalLibrarys externalLibraries_;
   TImports importList_;
   TExports exportList_;

@@ -281,6 +281,9 @@ TEST_F(DllLoaderTest, DamagedImagesFailCleanly) {
   PeBuilder badOrdinal = test::SampleLibrary(0x10000000);
   test::Put16(badOrdinal.At(0x2000).data, 0x480, 9);
 
+  PeBuilder unreadableExports = test::SampleLibrary(0x10000000);
+  unreadableExports.At(0x2000).characteristics = 0x00000040;  // no access once protected
+
   const Case cases[] = {
       {"empty", {}},
       {"not MZ", broken([](auto& b) { b[0] = 'Z'; })},
@@ -298,6 +301,7 @@ TEST_F(DllLoaderTest, DamagedImagesFailCleanly) {
       {"import descriptors off the end", endlessImports.Build()},
       {"export names outside", namesOutside.Build()},
       {"export ordinal beyond the functions", badOrdinal.Build()},
+      {"exports in a section that forbids reading", unreadableExports.Build()},
   };
   for (const Case& c : cases) {
     FakeResolver r;
