@@ -1,6 +1,17 @@
 #include "output/jm_laser.h"
 
+#include <cstddef>
+
 namespace lumarex {
+
+static_assert(sizeof(DacPoint) == sizeof(jmlaser::DacPoint));
+static_assert(offsetof(DacPoint, x) == offsetof(jmlaser::DacPoint, x));
+static_assert(offsetof(DacPoint, y) == offsetof(jmlaser::DacPoint, y));
+static_assert(offsetof(DacPoint, r) == offsetof(jmlaser::DacPoint, r));
+static_assert(offsetof(DacPoint, g) == offsetof(jmlaser::DacPoint, g));
+static_assert(offsetof(DacPoint, b) == offsetof(jmlaser::DacPoint, b));
+static_assert(offsetof(DacPoint, i) == offsetof(jmlaser::DacPoint, i));
+static_assert(offsetof(DacPoint, reserved) == offsetof(jmlaser::DacPoint, reserved));
 
 const char* const JMLaser::kEntryPointNames[kEntryPointCount] = {
     "jmLaserOpenDll",
@@ -149,7 +160,10 @@ int32_t JMLaser::jmLaserIsDeviceReady(int32_t handle) {
 
 int32_t JMLaser::jmLaserWriteFrameNL(int32_t handle, const DacPoint* points, int32_t count,
                                      int32_t speed, int32_t repetitions) {
-  return loaded_ ? writeFrameNL_(handle, points, count, speed, repetitions) : kNotLoaded;
+  if (!loaded_) return kNotLoaded;
+  // The library only reads the bytes, which the layout checks above make the same.
+  return writeFrameNL_(handle, reinterpret_cast<const jmlaser::DacPoint*>(points), count, speed,
+                       repetitions);
 }
 
 }  // namespace lumarex

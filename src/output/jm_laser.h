@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "jmlaser/jmlaser.h"
 #include "output/dac_point.h"
 #include "platform/desktop_services.h"
 #include "platform/dynamic_library.h"
@@ -60,7 +61,9 @@ class JMLaser {
   using ListEntryCall = int32_t (*)(int32_t, char*, int32_t);
   using NameTextCall = int32_t (*)(const char*, char*, int32_t);
   using NameCall = int32_t (*)(const char*);
-  using WriteCall = int32_t (*)(int32_t, const DacPoint*, int32_t, int32_t, int32_t);
+  // Typed with the library's own record so that the call matches the exported function
+  // exactly; ours has the same layout (checked in jm_laser.cpp).
+  using WriteCall = int32_t (*)(int32_t, const jmlaser::DacPoint*, int32_t, int32_t, int32_t);
 
   bool ResolveAll();
   void Unload();

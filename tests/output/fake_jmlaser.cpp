@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "jmlaser/jmlaser.h"
+
 #define FAKE_API extern "C" __attribute__((visibility("default")))
 
 namespace {
@@ -181,21 +183,21 @@ FAKE_API int32_t jmLaserIsDeviceReady(int32_t handle) {
 FAKE_API int32_t jmLaserWaitForDeviceReady(int32_t handle) {
   return DeviceOf(handle) != nullptr;
 }
-FAKE_API int32_t jmLaserWriteFrameNL(int32_t handle, const void* points, int32_t count,
+FAKE_API int32_t jmLaserWriteFrameNL(int32_t handle, const JmPoint* points, int32_t count,
                                      int32_t speed, int32_t) {
   Log("Write " + std::to_string(handle) + " " + std::to_string(count));
   if (count <= 0 || points == nullptr) return -10;
-  const auto* bytes = static_cast<const uint8_t*>(points);
+  const auto* bytes = reinterpret_cast<const uint8_t*>(points);
   S().lastFrame.assign(bytes, bytes + static_cast<size_t>(count) * 12);
   S().lastCount = count;
   S().lastSpeed = speed;
   return 0;
 }
-FAKE_API int32_t jmLaserWriteFrame(int32_t handle, const void* points, int32_t count, int32_t speed,
-                                   int32_t repetitions) {
+FAKE_API int32_t jmLaserWriteFrame(int32_t handle, const JmPoint* points, int32_t count,
+                                   int32_t speed, int32_t repetitions) {
   return jmLaserWriteFrameNL(handle, points, count, speed, repetitions);
 }
-FAKE_API int32_t jmLaserWriteFrameEL(int32_t handle, const void* points, int32_t count,
+FAKE_API int32_t jmLaserWriteFrameEL(int32_t handle, const JmPoint* points, int32_t count,
                                      int32_t speed, int32_t repetitions) {
   return jmLaserWriteFrameNL(handle, points, count, speed, repetitions);
 }
