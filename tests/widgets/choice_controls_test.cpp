@@ -3,6 +3,7 @@
 #include "widgets/button.h"
 #include "widgets/combo_box.h"
 #include "widgets/image.h"
+#include "widgets/label.h"
 #include "widgets/menu_item.h"
 
 namespace lumarex {
@@ -63,6 +64,18 @@ TEST(ClickControls, OperatorClicksReachOnlyVisibleEnabledControls) {
   EXPECT_EQ(lock.Picture(), "Schloss_Auf");
   item.SetChecked(true);
   EXPECT_TRUE(item.Checked());
+}
+
+TEST(Label, CaptionAndColourRepaintOnlyWhenTheyChange) {
+  Label speed("Speed : Frames je Sek: 25");
+  int repaints = 0;
+  speed.SetViewObserver([&] { ++repaints; });
+  speed.SetColour(0x808080);
+  speed.SetColour(0x808080);
+  speed.SetCaption("Speed : Frames je Sek: 30");
+  EXPECT_EQ(repaints, 2);
+  EXPECT_EQ(speed.Colour(), 0x808080u);
+  EXPECT_EQ(speed.Caption(), "Speed : Frames je Sek: 30");
 }
 
 }  // namespace
