@@ -60,9 +60,14 @@ void DeviceSelection::StartupProbe() {
   output_.FrameChangeMode = 0;
 }
 
+void DeviceSelection::WriteDeviceCount() {
+  // Without the library the count is the wrappers' -999; the operator reads "0 Stck".
+  deviceFenster_.TextOut(130, 5, ": " + std::to_string(std::max(DeviceCount, 0)) + "  Stck");
+}
+
 void DeviceSelection::DrawStartupPanel() {
   deviceFenster_.TextOut(10, 5, "Ausgabedevice           ");
-  deviceFenster_.TextOut(130, 5, ": " + std::to_string(DeviceCount) + "  Stck");
+  WriteDeviceCount();
   // A failed enumeration (negative) finds nothing either.
   if (DeviceCount <= 0) {
     deviceFenster_.TextOut(10, 20, "Kein Ausgabedevice gefunden");
@@ -97,7 +102,7 @@ void DeviceSelection::Search() {
   Ausgabedevice.SetItemIndex(0);
 
   deviceFenster_.TextOut(10, 5, "Ausgabedevice           ");
-  deviceFenster_.TextOut(130, 5, ": " + std::to_string(DeviceCount) + "  Stck");
+  WriteDeviceCount();
   // A failed enumeration answers a negative count; it found no device either.
   if (DeviceCount > 0) {
     deviceFenster_.TextOut(10, 20, "Ausgewählt                       ");

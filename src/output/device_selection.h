@@ -60,6 +60,7 @@ class DeviceSelection {
 
  private:
   void ClearTable();
+  void WriteDeviceCount();
   void ReadNames(int32_t index);
   void Probe(int32_t index);
   int32_t ProbedCount() const;

@@ -163,6 +163,7 @@ TEST(DeviceSelection, WithoutLibraryNothingIsFound) {
   EXPECT_EQ(f.dac.DeviceHandle, -1);
   selection.DrawStartupPanel();
   EXPECT_EQ(f.deviceFenster.TextAt(10, 20), "Kein Ausgabedevice gefunden");
+  EXPECT_EQ(f.deviceFenster.TextAt(130, 5), ": 0  Stck");
   selection.Search();
   EXPECT_EQ(selection.Ausgabedevice.ItemCount(), 0);
   EXPECT_EQ(f.deviceFenster.TextAt(10, 20), "Kein Ausgabedevice gefunden");
