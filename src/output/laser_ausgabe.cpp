@@ -149,11 +149,12 @@ void LaserAusgabe::TransformAndSend(uint32_t count) {
   out[n++] = Blanked(startX, startY);
   AppendMove(n, startX, startY, p[0].x, p[0].y);
   out[n++] = Blanked(p[0].x, p[0].y);
+  SequencePoint* frame = out + n;
   for (uint32_t k = 0; k < count; ++k) {
-    SequencePoint q = p[k];
-    q.i = static_cast<uint8_t>((q.r + q.g + q.b) / 3);
-    out[n++] = q;
+    frame[k] = p[k];
+    frame[k].i = static_cast<uint8_t>((p[k].r + p[k].g + p[k].b) / 3);
   }
+  n += count;
   const SequencePoint& last = p[count - 1];
   out[n++] = Blanked(last.x, last.y);
   LastEndX = last.x;
