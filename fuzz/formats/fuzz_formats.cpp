@@ -84,6 +84,13 @@ struct Harness {
     Require(mkdtemp(pattern) != nullptr);
     folder = pattern;
   }
+  ~Harness() {
+    unlink((folder + "/copy.cat").c_str());
+    unlink((folder + "/copy.ulf").c_str());
+    rmdir(folder.c_str());
+  }
+  Harness(const Harness&) = delete;
+  Harness& operator=(const Harness&) = delete;
 
   int fd = -1;
   std::string inputPath;
