@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <string>
 #include <tuple>
@@ -45,37 +46,49 @@ std::vector<std::string> SharedShows() {
   return shows;
 }
 
-TEST(SharedShows, OptimisedShowsPlayTheSameLitPathsWithNoLongerBlankedTravel) {
-  const std::vector<std::string> shows = SharedShows();
-  ASSERT_GT(shows.size(), 20u);
-  for (const std::string& file : shows) {
-    for (int mode : {0, 1}) {
-      SCOPED_TRACE(file + ", search " + std::to_string(mode));
-      ShowStore store;
-      ShowReaders readers;
-      test::RecordingDesktop desktop;
-      ASSERT_TRUE(LoadShowFile(store, readers, file, false, desktop));
-      std::vector<std::vector<Segment>> before;
-      for (uint32_t f = 0; f < store.FrameCount; ++f) before.push_back(LitSegments(store.Frame(f)));
-      const FrameMeasure measureBefore = MeasureShow(store);
+class SharedShow : public testing::TestWithParam<std::string> {};
 
-      uint16_t currentFrame = 0;
-      auto session = std::make_unique<OptimiserSession>(store, desktop, currentFrame);
-      session->Open();
-      session->Controls.Suchraster.SetPosition(mode);
-      session->Bildposition.SetPosition(0);
-      const WholeFileRun run = session->RunWholeFile(true);
-      EXPECT_FALSE(run.stopped);
-      EXPECT_EQ(run.framesStored + run.leftUnchanged.size(), store.FrameCount);
+TEST_P(SharedShow, PlaysTheSameLitPathsWithNoLongerBlankedTravel) {
+  const std::string& file = GetParam();
+  for (int mode : {0, 1}) {
+    SCOPED_TRACE("search " + std::to_string(mode));
+    ShowStore store;
+    ShowReaders readers;
+    test::RecordingDesktop desktop;
+    ASSERT_TRUE(LoadShowFile(store, readers, file, false, desktop));
+    std::vector<std::vector<Segment>> before;
+    for (uint32_t f = 0; f < store.FrameCount; ++f) before.push_back(LitSegments(store.Frame(f)));
+    const FrameMeasure measureBefore = MeasureShow(store);
 
-      for (uint32_t f = 0; f < store.FrameCount; ++f) {
-        ASSERT_EQ(LitSegments(store.Frame(f)), before[f]) << "frame " << f;
-      }
-      const FrameMeasure measureAfter = MeasureShow(store);
-      EXPECT_EQ(measureAfter.litUnits, measureBefore.litUnits);
-      EXPECT_LE(measureAfter.blankedUnits, measureBefore.blankedUnits);
+    uint16_t currentFrame = 0;
+    auto session = std::make_unique<OptimiserSession>(store, desktop, currentFrame);
+    session->Open();
+    session->Controls.Suchraster.SetPosition(mode);
+    session->Bildposition.SetPosition(0);
+    const WholeFileRun run = session->RunWholeFile(true);
+    EXPECT_FALSE(run.stopped);
+    EXPECT_EQ(run.framesStored + run.leftUnchanged.size(), store.FrameCount);
+
+    for (uint32_t f = 0; f < store.FrameCount; ++f) {
+      ASSERT_EQ(LitSegments(store.Frame(f)), before[f]) << "frame " << f;
     }
+    const FrameMeasure measureAfter = MeasureShow(store);
+    EXPECT_EQ(measureAfter.litUnits, measureBefore.litUnits);
+    EXPECT_LE(measureAfter.blankedUnits, measureBefore.blankedUnits);
   }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ilda, SharedShow, testing::ValuesIn(SharedShows()),
+                         [](const testing::TestParamInfo<std::string>& info) {
+                           std::string name = std::filesystem::path(info.param).stem().string();
+                           for (char& c : name) {
+                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                           }
+                           return name;
+                         });
+
+TEST(SharedShows, AreThere) {
+  EXPECT_GT(SharedShows().size(), 20u);
 }
 
 }  // namespace
