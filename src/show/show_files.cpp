@@ -38,10 +38,18 @@ void MambaBlack(ShowStore& store, ShowReaders& readers, const std::string& fileN
 }
 
 constexpr ShowFormat kShowFormats[] = {
-    {".FLA", Plain<ReadFla>, 14},  {".FLX", Plain<ReadFlx>, 14}, {".ILD", Ilda, 1},
-    {".SLF", Plain<ReadBilda>, 4}, {".LF", Plain<ReadBilda>, 4}, {".LDB", Plain<ReadPangolin>, 20},
-    {".CAT", Plain<ReadCat>, 2},   {".PIC", Plain<ReadPic>, 5},  {".ULF", Plain<ReadUlf>, 19},
-    {".PHO", Plain<ReadPho>, 18},  {".EIL", MambaBlack, 15},     {".GR1", Plain<ReadGrabben>, 22},
+    {".FLA", Plain<ReadFla>, 14},       // LaserPainter (Avantar)
+    {".FLX", Plain<ReadFlx>, 14},       // Laserpainter
+    {".ILD", Ilda, 1},                  // ILDA formats 0 to 5
+    {".SLF", Plain<ReadBilda>, 4},      // Bilda
+    {".LF", Plain<ReadBilda>, 4},       // Bilda
+    {".LDB", Plain<ReadPangolin>, 20},  // Pangolin QM32
+    {".CAT", Plain<ReadCat>, 2},        // LDS and Phoenix; the reader refines the code
+    {".PIC", Plain<ReadPic>, 5},        // LDS and Phoenix frames
+    {".ULF", Plain<ReadUlf>, 19},       // JoJo
+    {".PHO", Plain<ReadPho>, 18},       // Phoenix
+    {".EIL", MambaBlack, 15},           // Mamba Black, through a temporary ILDA file
+    {".GR1", Plain<ReadGrabben>, 22},   // Grabben
 };
 
 }  // namespace
