@@ -165,6 +165,16 @@ TEST_F(SendEndToEnd, CalibrationOptionsGoThroughTheHandlers) {
   }
 }
 
+TEST_F(SendEndToEnd, DevicesListsTheVirtualDacFirst) {
+  const std::string command =
+      "LUMAREX_ETHERDREAM= '" LUMAREX_BIN_DIR "/lumarex-cli' devices > '" + dir_ + "out.txt' 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0) << Output();
+  const std::string out = Output();
+  ASSERT_EQ(out.rfind("Index\tName\tFriendlyName\tMaxSpeed\n0\t", 0), 0u) << out;
+  const std::string first = out.substr(0, out.find('\n', out.find('\n') + 1));
+  EXPECT_EQ(first.substr(first.size() - 7), "\t100000") << out;
+}
+
 TEST_F(SendEndToEnd, RefusesWhatItCannotDo) {
   const std::string show = LUMAREX_SHARED_DIR "/testdata/ilda/ildajs__cube.ild";
   EXPECT_NE(Send(show, "--frame 60000"), 0);
