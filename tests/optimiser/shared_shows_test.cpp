@@ -79,8 +79,8 @@ TEST_P(SharedShow, PlaysTheSameLitPathsWithNoLongerBlankedTravel) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ilda, SharedShow, testing::ValuesIn(SharedShows()),
-                         [](const testing::TestParamInfo<std::string>& info) {
-                           std::string name = std::filesystem::path(info.param).stem().string();
+                         [](const testing::TestParamInfo<std::string>& param) {
+                           std::string name = std::filesystem::path(param.param).stem().string();
                            for (char& c : name) {
                              if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
                            }
