@@ -25,11 +25,19 @@ constexpr int64_t kTableLow = -32768;
 constexpr int64_t kTableHigh = 32768;
 constexpr size_t kTableSize = static_cast<size_t>(kTableHigh - kTableLow + 1);
 
-inline uint16_t MapAxis(const uint16_t* table, int64_t value, double scale, int32_t offset) {
-  if (value >= kTableLow && value <= kTableHigh) {
-    return table[static_cast<size_t>(value - kTableLow)];
-  }
+// Out of line: the x87 code would otherwise crowd the registers of the per-point loop.
+[[gnu::noinline, gnu::cold]] uint16_t DacCoordinateOutsideTable(int64_t value, double scale,
+                                                                int32_t offset) {
   return DacCoordinate(value, scale, offset);
+}
+
+inline uint16_t MapAxis(const uint16_t* table, int64_t value, double scale, int32_t offset) {
+  // One unsigned compare for both ends of the range.
+  const auto index = static_cast<uint64_t>(value - kTableLow);
+  if (index < kTableSize) [[likely]] {
+    return table[index];
+  }
+  return DacCoordinateOutsideTable(value, scale, offset);
 }
 
 inline SequencePoint Blanked(int32_t x, int32_t y) {

@@ -168,6 +168,19 @@ TEST(Transform, SizeAndOffsetScaleAndWrap) {
   EXPECT_EQ(LitEntry(f).x, (32767 + 32768 + 16375) % 65536);
 }
 
+TEST(Transform, StagedCoordinatesBeyondTheShowRangeStillMap) {
+  // The start animation stages 32-bit coordinates of its own.
+  OutputFixture f;
+  f.output.Farbverschiebung.SetPosition(0);
+  f.output.Framewechsel.Click();  // direct mode keeps the sequence short
+  f.output.Achse_X.SetLeft(0);
+  f.output.Achse_X.SetRight(100);
+  f.Stage({Lit(100000, -70001)});
+  EXPECT_EQ(LitEntry(f).x, (100000 + 32768) % 65536);
+  EXPECT_EQ(LitEntry(f).y, 65536 - 35000 + 32768);  // -35000.5 truncates to -35000
+  EXPECT_LE(f.Sent().size(), 4u + 2 * LaserAusgabe::kMaxMoveSteps);
+}
+
 TEST(Transform, SizeProductsUseExtendedPrecision) {
   OutputFixture f;
   f.output.Farbverschiebung.SetPosition(0);
