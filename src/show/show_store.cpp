@@ -51,11 +51,13 @@ void ShowStore::ReleaseSlot(uint32_t n) {
 }
 
 void ShowStore::ClearShow() {
-  // A merge leaves a gap slot and readers may have left an array above FrameCount, so every
-  // slot that holds anything is released.
-  for (uint32_t n = 0; n < kSlotCount; ++n) {
+  // A merge leaves a gap slot and a reader may have left an array just above FrameCount, so
+  // every slot that may hold anything is released.
+  const uint32_t end = std::min(kSlotCount, std::max(slotsTouched_, FrameCount + 2u));
+  for (uint32_t n = 0; n < end; ++n) {
     if (!FramePoints[n].empty() || LastPointIndex[n] != 0) ReleaseSlot(n);
   }
+  slotsTouched_ = 0;
   FrameCount = 1;
 }
 
@@ -65,12 +67,14 @@ void ShowStore::LoadDefaultPalette() {
 
 std::span<ShowPoint> ShowStore::NewFrame(uint32_t elements) {
   elements = std::clamp<uint32_t>(elements, 1, kMaxPointsPerFrame);
+  NoteSlotUsed(FrameCount);
   std::vector<ShowPoint>& slot = FramePoints[FrameCount];
   slot.assign(elements, ShowPoint{});
   return slot;
 }
 
 void ShowStore::CommitFrame(uint16_t lastPointIndex, FrameTail tail) {
+  NoteSlotUsed(FrameCount);
   std::vector<ShowPoint>& slot = FramePoints[FrameCount];
   if (slot.size() < static_cast<size_t>(lastPointIndex) + 1) slot.resize(lastPointIndex + 1u);
   LastPointIndex[FrameCount] = lastPointIndex;
@@ -93,6 +97,7 @@ void ShowStore::AppendEmptyFrame() {
 
 void ShowStore::ReplaceFrame(uint32_t n, std::span<const ShowPoint> points) {
   if (n >= kSlotCount) return;
+  NoteSlotUsed(n);
   std::vector<ShowPoint>& slot = FramePoints[n];
   if (points.size() <= 1 || points.size() > kMaxPointsPerFrame) {
     // The optimiser's empty-frame form (a single point cannot be told from an empty frame).

@@ -89,6 +89,11 @@ class ShowStore {
 
  private:
   void ReleaseSlot(uint32_t n);
+  void NoteSlotUsed(uint32_t n) { slotsTouched_ = n + 1 > slotsTouched_ ? n + 1 : slotsTouched_; }
+
+  // One past the highest slot that may hold an array, so that clearing a small show does not
+  // walk all 65536 slots (it did 3 ms a clear under the sanitizers).
+  uint32_t slotsTouched_ = 0;
 };
 
 // The ILDA standard's default palette (entries 0..63; 64..255 black).
