@@ -83,7 +83,8 @@ void RunOptimise(CliContext& context, const OptimiseOptions& o) {
   const FrameMeasure after = MeasureShow(store);
   PrintMeasure("Before: ", before);
   PrintMeasure("After:  ", after);
-  std::cout << "Frames optimised: " << run.framesStored << " of " << store.FrameCount << '\n';
+  std::cout << "Frames optimised: " << run.framesStored << " of " << store.FrameCount << " ("
+            << run.framesInOwnOrder << " in their own path order, which travels less)\n";
   if (!run.leftUnchanged.empty()) {
     std::cout << "Left unchanged (more than 4048 paths or 65536 points):";
     for (uint32_t f : run.leftUnchanged) std::cout << ' ' << f;

@@ -77,8 +77,10 @@ WholeFileRun OptimiserSession::RunWholeFile(bool speed) {
     // A scroll or parameter change between two frames may have optimised another frame, or
     // this one under other parameters, into the buffer since.
     if (bufferFrame_ != f || !(bufferParameters_ == Controls.Parameters())) Optimise(f);
+    const bool ownOrder = core_.KeptFrameOrder();
     if (StoreOptimisedFrame(f)) {
       ++run.framesStored;
+      if (ownOrder) ++run.framesInOwnOrder;
     } else {
       run.leftUnchanged.push_back(f);
     }

@@ -18,7 +18,8 @@ namespace lumarex {
 struct WholeFileRun {
   uint32_t firstFrame = 0;
   uint32_t framesStored = 0;
-  bool stopped = false;  // ended by StopRequested before the last frame
+  uint32_t framesInOwnOrder = 0;  // stored in their own path order, which travelled less
+  bool stopped = false;           // ended by StopRequested before the last frame
   // Frames the optimiser had to leave as they were (too many paths or points).
   std::vector<uint32_t> leftUnchanged;
 };

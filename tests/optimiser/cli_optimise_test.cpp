@@ -48,7 +48,7 @@ TEST(CliOptimise, OptimisesEveryFrameWithTheSetAndTheOptionsAndSaysWhichItLeft) 
   std::stringstream text;
   text << logFile.rdbuf();
   EXPECT_THAT(text.str(), testing::HasSubstr("search 1\n"));
-  EXPECT_THAT(text.str(), testing::HasSubstr("Frames optimised: 3 of 4"));
+  EXPECT_THAT(text.str(), testing::HasSubstr("Frames optimised: 3 of 4 ("));
   EXPECT_THAT(text.str(), testing::HasSubstr("Left unchanged (more than 4048 paths or 65536 "
                                              "points): 3\n"));
 
