@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -431,24 +432,29 @@ std::vector<std::string> ParseEtherDreamHosts(const std::string& list) {
   return hosts;
 }
 
-EtherDreamFamily::EtherDreamFamily(EtherDreamOptions options) : options_(std::move(options)) {}
-
-void EtherDreamFamily::Discover(std::vector<DeviceInfo>& devices) {
-  struct Seen {
+// Collects the DACs' broadcasts in the background. A search on the user-interface thread
+// then answers from what was heard instead of listening itself: listening takes a second,
+// longer than a frame period.
+struct EtherDreamFamily::Listener {
+  struct Heard {
     ed::Broadcast broadcast;
     std::string ip;
+    steady_clock::time_point at;
   };
-  std::vector<Seen> seen;
-  UniqueFd udp = options_.discoveryWindowMs > 0 ? BindUdp(options_.discoveryPort) : UniqueFd();
-  if (udp.Valid()) {
-    const auto deadline =
-        steady_clock::now() + std::chrono::milliseconds(options_.discoveryWindowMs);
-    for (;;) {
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - steady_clock::now());
-      if (left.count() <= 0) break;
+
+  Listener(uint16_t port, int windowMs)
+      : udp(BindUdp(port)), since(steady_clock::now()), window(windowMs) {
+    if (udp.Valid()) thread = std::thread([this] { Run(); });
+  }
+  ~Listener() {
+    quit = true;
+    if (thread.joinable()) thread.join();
+  }
+
+  void Run() {
+    while (!quit) {
       pollfd fd{udp.Get(), POLLIN, 0};
-      if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0) continue;
+      if (::poll(&fd, 1, 100) <= 0) continue;
       std::array<uint8_t, 512> datagram{};
       sockaddr_in from{};
       socklen_t fromLength = sizeof from;
@@ -459,13 +465,53 @@ void EtherDreamFamily::Discover(std::vector<DeviceInfo>& devices) {
           ed::ParseBroadcast(std::span<const uint8_t>(datagram.data(), static_cast<size_t>(got)));
       if (!broadcast) continue;
       const std::string ip = FormatIpv4(from.sin_addr);
-      const bool known = std::any_of(seen.begin(), seen.end(), [&](const Seen& s) {
-        return s.ip == ip || s.broadcast.mac == broadcast->mac;
+      const std::lock_guard<std::mutex> lock(mutex);
+      auto known = std::find_if(heard.begin(), heard.end(), [&](const Heard& h) {
+        return h.ip == ip || h.broadcast.mac == broadcast->mac;
       });
-      if (!known) seen.push_back({*broadcast, ip});
+      if (known == heard.end()) known = heard.insert(heard.end(), Heard{*broadcast, ip, {}});
+      known->broadcast = *broadcast;
+      known->ip = ip;
+      known->at = steady_clock::now();
     }
   }
-  for (const Seen& s : seen) {
+
+  // The DACs heard lately, in the order they were first heard. Only the first search after
+  // the listener started waits, for what is left of the listening window.
+  std::vector<Heard> Recent(std::chrono::milliseconds forgetAfter) {
+    if (!udp.Valid()) return {};
+    std::this_thread::sleep_until(since + window);
+    const auto now = steady_clock::now();
+    const std::lock_guard<std::mutex> lock(mutex);
+    std::vector<Heard> recent;
+    for (const Heard& h : heard) {
+      if (now - h.at <= forgetAfter) recent.push_back(h);
+    }
+    return recent;
+  }
+
+  UniqueFd udp;
+  steady_clock::time_point since;
+  std::chrono::milliseconds window;
+  std::atomic<bool> quit{false};
+  std::mutex mutex;
+  std::vector<Heard> heard;
+  std::thread thread;
+};
+
+EtherDreamFamily::EtherDreamFamily(EtherDreamOptions options) : options_(std::move(options)) {
+  if (options_.discoveryWindowMs > 0) {
+    listener_ = std::make_unique<Listener>(options_.discoveryPort, options_.discoveryWindowMs);
+  }
+}
+
+EtherDreamFamily::~EtherDreamFamily() = default;
+
+void EtherDreamFamily::Discover(std::vector<DeviceInfo>& devices) {
+  const auto seen = listener_ != nullptr
+                        ? listener_->Recent(std::chrono::milliseconds(options_.forgetAfterMs))
+                        : std::vector<Listener::Heard>();
+  for (const Listener::Heard& s : seen) {
     DeviceInfo info;
     info.name = "EtherDream " + Hex(s.broadcast.mac.data() + 3, 3, false);
     info.friendlyName = "Ether Dream " + Hex(s.broadcast.mac.data() + 3, 3, true);

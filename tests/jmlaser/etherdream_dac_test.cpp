@@ -104,6 +104,35 @@ TEST_F(EtherDreamDacTest, FindsDacsByTheirBroadcastAndByName) {
   EXPECT_EQ(devices[2].friendlyName, "Ether Dream 127-0-0-2");
 }
 
+// Only the first search waits for broadcasts; later ones answer at once from what the
+// listener heard, and forget a DAC that went quiet.
+TEST_F(EtherDreamDacTest, LaterSearchesAnswerAtOnceAndForgetQuietDacs) {
+  const uint16_t port = FreeUdpPort();
+  options_.discoveryPort = port;
+  options_.discoveryWindowMs = 300;
+  options_.forgetAfterMs = 500;
+  options_.hosts.clear();
+  EtherDreamFamily family(options_);
+  std::vector<DeviceInfo> devices;
+  {
+    EtherDreamStandIn broadcaster{EtherDreamStandIn::Options{}};
+    broadcaster.StartBroadcasting("127.0.0.1", port, 100);
+    family.Discover(devices);
+    ASSERT_EQ(devices.size(), 1u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto start = std::chrono::steady_clock::now();
+    devices.clear();
+    family.Discover(devices);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(20));
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_EQ(devices[0].name, "EtherDream 123456");
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  devices.clear();
+  family.Discover(devices);
+  EXPECT_TRUE(devices.empty());
+}
+
 TEST_F(EtherDreamDacTest, StreamsTheFrameOverAndOverWithoutUnderflowAndStopsTheDac) {
   auto stream = Open();
   ASSERT_TRUE(stream);
