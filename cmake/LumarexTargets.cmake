@@ -36,6 +36,8 @@ function(lumarex_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
+  # Tests share their helpers as "tests/support/...".
+  target_include_directories(${name} PRIVATE "${CMAKE_SOURCE_DIR}")
   target_compile_definitions(${name} PRIVATE LUMAREX_SHARED_DIR="${LUMAREX_SHARED_DIR}"
                                              LUMAREX_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
   lumarex_warnings(${name})

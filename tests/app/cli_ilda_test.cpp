@@ -6,7 +6,7 @@
 
 #include "cli_runner.h"
 #include "show/ilda.h"
-#include "tests/show/test_files.h"
+#include "tests/support/test_files.h"
 
 namespace lumarex {
 namespace {

@@ -8,14 +8,11 @@
 #include "output/dac_point.h"
 #include "platform/desktop_services.h"
 #include "platform/dynamic_library.h"
+#include "tests/support/test_files.h"
 
 namespace lumarex::testing {
 
-class RecordingDesktop final : public DesktopServices {
- public:
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  std::vector<std::string> messages;
-};
+using RecordingDesktop = test::RecordingDesktop;
 
 // The steering side of the stand-in library. Opening the same file as the binding gives the
 // same loaded instance, so what is set here is what the binding sees.

@@ -12,44 +12,21 @@
 #include "platform/desktop_services.h"
 #include "show/show_store.h"
 #include "tests/show/format_samples.h"
+#include "tests/support/store_checks.h"
+#include "tests/support/test_files.h"
 
 namespace lumarex::testing {
 
 // A folder of its own for each test, removed afterwards.
-class ScratchDir {
+class ScratchDir : public test::TempDir {
  public:
-  ScratchDir() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "lumarex-formats-XXXXXX").string();
-    path_ = mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
+  using TempDir::Write;
   std::string Write(const std::string& name, const samples::Bytes& bytes) const {
-    const std::string path = File(name);
-    EXPECT_TRUE(samples::WriteBytes(path, bytes.data));
-    return path;
+    return TempDir::Write(name, bytes.data);
   }
-
- private:
-  std::string path_;
 };
 
-// Records every message box.
-class RecordingDesktop final : public DesktopServices {
- public:
-  void ProcessPendingMessages() override { ++processed; }
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-
-  int processed = 0;
-  std::vector<std::string> messages;
-};
+using RecordingDesktop = test::RecordingDesktop;
 
 inline ShowPoint Point(int x, int y, int z, int r, int g, int b, int visible, int index = 0) {
   return {static_cast<int16_t>(x),       static_cast<int16_t>(y),    static_cast<int16_t>(z),
@@ -75,21 +52,14 @@ inline std::vector<ShowPoint> AsWritten(std::vector<ShowPoint> points) {
   return points;
 }
 
-// The store's promises to every consumer, whatever a reader met in its file.
+// The store's promises to every consumer, and these readers' own: a frame of one point
+// counts as empty and is written as none.
 inline void ExpectConsistent(const ShowStore& store) {
+  test::ExpectConsistent(store);
   for (uint32_t n = 0; n < store.FrameCount; ++n) {
-    const uint32_t last = store.LastPointIndex[n];
-    if (last > 0) {
-      ASSERT_GE(store.FramePoints[n].size(), last + 1u) << "frame " << n;
-    }
-    ASSERT_LE(store.RealPointCount(n), last + 1u) << "frame " << n;
-    if (last == 0) {
+    if (store.LastPointIndex[n] == 0) {
       ASSERT_EQ(store.RealPointCount(n), 0u) << "frame " << n;
     }
-  }
-  const uint32_t end = std::min<uint32_t>(ShowStore::kSlotCount, store.FrameCount + 64u);
-  for (uint32_t n = store.FrameCount; n < end; ++n) {
-    ASSERT_EQ(store.LastPointIndex[n], 0) << "slot " << n;
   }
 }
 

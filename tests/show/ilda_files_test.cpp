@@ -9,7 +9,8 @@
 #include <nlohmann/json.hpp>
 
 #include "show/ilda.h"
-#include "test_files.h"
+#include "tests/support/store_checks.h"
+#include "tests/support/test_files.h"
 
 namespace lumarex {
 namespace {
@@ -63,15 +64,6 @@ std::map<std::string, Expected> ExpectedContents() {
   return out;
 }
 
-void ExpectConsistent(const ShowStore& store) {
-  for (uint32_t n = 0; n < store.FrameCount; ++n) {
-    ASSERT_GE(store.FramePoints[n].size(), store.LastPointIndex[n] + 1u) << n;
-  }
-  for (uint32_t n = store.FrameCount; n < ShowStore::kSlotCount; ++n) {
-    ASSERT_EQ(store.LastPointIndex[n], 0) << n;
-  }
-}
-
 TEST(IldaFiles, EveryFileReadsWithTheFramesAndPointsItHolds) {
   const auto expected = ExpectedContents();
   const auto files = IldaFiles();
@@ -85,7 +77,7 @@ TEST(IldaFiles, EveryFileReadsWithTheFramesAndPointsItHolds) {
     const bool palette = file.filename() == "laserboy__formatt.ild";
     EXPECT_EQ(store.IoStatus, palette ? "Ildafile IO" : "I.O.");
     EXPECT_EQ(store.ShowFileSize, fs::file_size(file));
-    ExpectConsistent(store);
+    test::ExpectConsistent(store);
     const Expected& e = expected.at(file.filename().string());
     EXPECT_EQ(store.FrameCount, e.frames);
     uint64_t points = 0;
@@ -148,7 +140,7 @@ TEST(IldaFiles, TruncatedFilesKeepTheFramesThatArrivedWhole) {
       const size_t length = cutOff >= bytes.size() ? 0 : bytes.size() - cutOff;
       ASSERT_EQ(truncate(cut.c_str(), static_cast<off_t>(length)), 0);
       reader.ReadIlda(store, cut, false, desktop);
-      ExpectConsistent(store);
+      test::ExpectConsistent(store);
       ASSERT_LE(store.FrameCount, full.FrameCount + 1u) << length;
       // The last frame may be a cut closing section read as an empty frame.
       const uint32_t whole = std::min<uint32_t>(store.FrameCount, full.FrameCount);

@@ -9,7 +9,7 @@
 #include "ilda_builder.h"
 #include "show/byte_order.h"
 #include "show/ilda.h"
-#include "test_files.h"
+#include "tests/support/test_files.h"
 
 namespace lumarex {
 namespace {

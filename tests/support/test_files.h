@@ -1,0 +1,74 @@
+#pragma once
+
+#include <stdlib.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "platform/desktop_services.h"
+
+namespace lumarex::test {
+
+inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::vector<uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A fresh folder under the system's temp folder, removed with everything in it at the end.
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "lumarex-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+  // Writes a file of the folder and answers its path.
+  std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
+    const std::string path = File(name);
+    WriteBytes(path, bytes);
+    return path;
+  }
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Records what the core asked of the desktop; runs `onMessages` where the window would
+// process pending messages.
+class RecordingDesktop final : public DesktopServices {
+ public:
+  void ProcessPendingMessages() override {
+    ++processed;
+    if (onMessages) onMessages();
+  }
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+
+  int processed = 0;
+  std::vector<std::string> messages;
+  std::function<void()> onMessages;
+};
+
+inline std::string SharedDir() {
+  return LUMAREX_SHARED_DIR;
+}
+
+}  // namespace lumarex::test
