@@ -51,6 +51,7 @@ function(lumarex_bench name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark)
+  target_include_directories(${name} PRIVATE "${CMAKE_SOURCE_DIR}")
   lumarex_warnings(${name})
 endfunction()
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/read_bench.h"
 #include "platform/desktop_services.h"
 #include "platform/memory_policy.h"
 #include "show/byte_order.h"
@@ -19,16 +20,10 @@ namespace {
 
 enum class Layout { kCatRgb, kUlf };
 
-struct GeneratedFile {
-  std::string path;
-  uint64_t bytes = 0;
-  uint64_t points = 0;
-};
-
-std::string TempPath(const std::string& name) {
-  const char* tmp = std::getenv("TMPDIR");
-  return std::string(tmp != nullptr ? tmp : "/tmp") + "/lumarex-bench-" + name;
-}
+using lumarex::bench::Fread;
+using lumarex::bench::GeneratedFile;
+using lumarex::bench::ReportThroughput;
+using lumarex::bench::TempPath;
 
 // Writes `frames` frames of `pointsPerFrame` random records.
 GeneratedFile Generate(const std::string& name, Layout layout, uint32_t frames,
@@ -48,14 +43,11 @@ GeneratedFile Generate(const std::string& name, Layout layout, uint32_t frames,
     lumarex::StoreU32LE(&frame[16], 28000);
     lumarex::StoreU32LE(&frame[20], static_cast<uint32_t>(pointsPerFrame * recordSize));
   }
-  uint32_t seed = 12345;
+  lumarex::bench::RecordNoise noise;
   for (uint32_t n = 0; n < frames; ++n) {
     uint8_t* rec = frame.data() + headerSize;
     for (uint32_t i = 0; i < pointsPerFrame; ++i, rec += recordSize) {
-      for (size_t b = 0; b < recordSize; ++b) {
-        seed = seed * 1664525u + 1013904223u;
-        rec[b] = static_cast<uint8_t>(seed >> 24);
-      }
+      noise.Fill(rec, recordSize);
     }
     std::fwrite(frame.data(), 1, frame.size(), f);
   }
@@ -82,12 +74,6 @@ const GeneratedFile& TinyUlf() {
   return g;
 }
 
-void Report(benchmark::State& state, const GeneratedFile& g) {
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * g.bytes));
-  state.counters["points/s"] = benchmark::Counter(
-      static_cast<double>(state.iterations() * g.points), benchmark::Counter::kIsRate);
-}
-
 void Read(benchmark::State& state, const GeneratedFile& (*file)()) {
   const GeneratedFile& g = file();
   const bool cat = g.path.ends_with(".cat");
@@ -102,20 +88,7 @@ void Read(benchmark::State& state, const GeneratedFile& (*file)()) {
     benchmark::DoNotOptimize(store->FrameCount);
   }
   if (store->IoStatus != "I.O.") state.SkipWithError(store->IoStatus.c_str());
-  Report(state, g);
-}
-
-void Fread(benchmark::State& state, const GeneratedFile& (*file)()) {
-  const GeneratedFile& g = file();
-  std::vector<uint8_t> buffer(1 << 20);
-  for (auto _ : state) {
-    std::FILE* f = std::fopen(g.path.c_str(), "rb");
-    size_t total = 0;
-    for (size_t got; (got = std::fread(buffer.data(), 1, buffer.size(), f)) > 0;) total += got;
-    std::fclose(f);
-    benchmark::DoNotOptimize(total);
-  }
-  Report(state, g);
+  ReportThroughput(state, g);
 }
 
 BENCHMARK_CAPTURE(Read, cat_rgb_3000_points, LargeCat)->Unit(benchmark::kMillisecond);

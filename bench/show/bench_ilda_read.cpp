@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/read_bench.h"
 #include "platform/desktop_services.h"
 #include "platform/memory_policy.h"
 #include "show/byte_order.h"
@@ -14,22 +15,20 @@
 
 namespace {
 
-struct GeneratedFile {
-  std::string path;
-  uint64_t bytes = 0;
-  uint64_t points = 0;
-};
+using lumarex::bench::Fread;
+using lumarex::bench::GeneratedFile;
+using lumarex::bench::ReportThroughput;
+using lumarex::bench::TempPath;
 
 // Writes `frames` frames of `pointsPerFrame` records of the given format (4 or 5).
 GeneratedFile Generate(const std::string& name, uint8_t format, uint32_t frames,
                        uint32_t pointsPerFrame) {
-  const char* tmp = std::getenv("TMPDIR");
   GeneratedFile g;
-  g.path = std::string(tmp != nullptr ? tmp : "/tmp") + "/lumarex-bench-" + name + ".ild";
+  g.path = TempPath(name + ".ild");
   std::FILE* f = std::fopen(g.path.c_str(), "wb");
   const size_t recordSize = format == 4 ? 10 : 8;
   std::vector<uint8_t> frame(32 + pointsPerFrame * recordSize);
-  uint32_t seed = 12345;
+  lumarex::bench::RecordNoise noise;
   for (uint32_t n = 0; n < frames; ++n) {
     std::fill(frame.begin(), frame.begin() + 32, 0);
     std::copy_n("ILDA", 4, frame.begin());
@@ -39,10 +38,7 @@ GeneratedFile Generate(const std::string& name, uint8_t format, uint32_t frames,
     lumarex::StoreU16BE(&frame[28], static_cast<uint16_t>(frames));
     uint8_t* rec = frame.data() + 32;
     for (uint32_t i = 0; i < pointsPerFrame; ++i, rec += recordSize) {
-      for (size_t b = 0; b < recordSize; ++b) {
-        seed = seed * 1664525u + 1013904223u;
-        rec[b] = static_cast<uint8_t>(seed >> 24);
-      }
+      noise.Fill(rec, recordSize);
       rec[format == 4 ? 6 : 4] &= 0x40;
     }
     std::fwrite(frame.data(), 1, frame.size(), f);
@@ -66,12 +62,6 @@ const GeneratedFile& TinyFrames() {
   return g;
 }
 
-void Report(benchmark::State& state, const GeneratedFile& g) {
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * g.bytes));
-  state.counters["points/s"] = benchmark::Counter(
-      static_cast<double>(state.iterations() * g.points), benchmark::Counter::kIsRate);
-}
-
 void ReadIlda(benchmark::State& state, const GeneratedFile& (*file)()) {
   const GeneratedFile& g = file();
   lumarex::SilentDesktopServices desktop;
@@ -82,20 +72,7 @@ void ReadIlda(benchmark::State& state, const GeneratedFile& (*file)()) {
     benchmark::DoNotOptimize(store->FrameCount);
   }
   if (store->IoStatus != "I.O.") state.SkipWithError(store->IoStatus.c_str());
-  Report(state, g);
-}
-
-void Fread(benchmark::State& state, const GeneratedFile& (*file)()) {
-  const GeneratedFile& g = file();
-  std::vector<uint8_t> buffer(1 << 20);
-  for (auto _ : state) {
-    std::FILE* f = std::fopen(g.path.c_str(), "rb");
-    size_t total = 0;
-    for (size_t got; (got = std::fread(buffer.data(), 1, buffer.size(), f)) > 0;) total += got;
-    std::fclose(f);
-    benchmark::DoNotOptimize(total);
-  }
-  Report(state, g);
+  ReportThroughput(state, g);
 }
 
 BENCHMARK_CAPTURE(ReadIlda, format5_3000_points, LargeFormat5)->Unit(benchmark::kMillisecond);
