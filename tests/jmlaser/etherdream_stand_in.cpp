@@ -266,9 +266,12 @@ void EtherDreamStandIn::ServeClient(UniqueFd client) {
         const int nak = nakNextData_.exchange(0);
         if (nak != 0) {
           code = static_cast<uint8_t>(nak);
-        } else if (state == ed::Playback::kIdle ||
-                   s.buffer.size() + count > static_cast<size_t>(options_.capacity)) {
+        } else if (state == ed::Playback::kIdle) {
           code = ed::kNakInvalid;
+        } else if (s.buffer.size() + count > static_cast<size_t>(options_.capacity)) {
+          code = ed::kNakInvalid;
+          std::lock_guard lock(mutex_);
+          ++stats_.overflows;
         } else {
           std::lock_guard lock(mutex_);
           for (size_t k = 0; k < count; ++k) {

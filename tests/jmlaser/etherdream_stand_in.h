@@ -30,6 +30,7 @@ class EtherDreamStandIn {
     int connections = 0;
     int closedByClient = 0;
     int underflows = 0;  // the buffer ran dry while playing
+    int overflows = 0;   // data refused because it did not fit the buffer
     int begins = 0;
     int emergencyStops = 0;
     int naksSent = 0;
