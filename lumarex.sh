@@ -71,7 +71,7 @@ run_fuzzers() {
       while IFS= read -r s; do
         [ -n "$s" ] || continue
         if [ -d "$s" ]; then
-          find "$s" -maxdepth 1 -type f -size -1M -exec cp -n -t "$corpus" {} + 2>/dev/null || true
+          find "$s" -maxdepth 1 -type f -size -1048576c -exec cp -n -t "$corpus" {} + 2>/dev/null || true
         elif [ -f "$s" ]; then
           cp -n "$s" "$corpus/" 2>/dev/null || true
         fi
