@@ -57,7 +57,9 @@ void EndpointSearch::Reset(std::span<const PathEntry> paths, uint16_t pathCount)
   for (;; ++shift_) {
     columns_ = ((spanX - 1u) >> shift_) + 1u;
     rows_ = ((spanY - 1u) >> shift_) + 1u;
-    if (columns_ * rows_ <= std::min<uint32_t>(pathCount, kMaxCells)) break;
+    // In 64 bits: a frame that spans the whole field both ways has 65536 x 65536 cells at
+    // the finest size, which wraps a 32-bit product to 0.
+    if (uint64_t{columns_} * rows_ <= std::min<uint32_t>(pathCount, kMaxCells)) break;
   }
 
   const uint32_t cells = columns_ * rows_;

@@ -79,6 +79,20 @@ TEST(OrderingEquivalence, PathsOnALineAndInOneCornerOrderAsThePlainSearch) {
   }
 }
 
+// Endpoints on all four edges of the field: the search grid must not take the whole field
+// at its finest cell size for few cells (65536 x 65536 wraps in 32 bits).
+TEST(OrderingEquivalence, PathsReachingEveryEdgeOfTheFieldOrderAsThePlainSearch) {
+  Optiframe core;
+  std::vector<ShowPoint> frame{test::Blanked(0, 0)};
+  for (int i = 0; i < 60; ++i) {
+    const auto v = static_cast<int16_t>(-32768 + i * 1000);
+    frame.push_back(test::Blanked(-32768, v));
+    frame.push_back(test::Lit(32767, static_cast<int16_t>(-v - 1), 1, 1, 1));
+  }
+  ExpectSameOrderAsReference(core, frame, false);
+  ExpectSameOrderAsReference(core, frame, true);
+}
+
 // A lit segment as the scanners draw it: the two ends in a fixed order, and its colour.
 using Segment = std::tuple<int, int, int, int, int, int, int>;
 
