@@ -12,6 +12,7 @@
 #include "optimiser/greedy_reference.h"
 #include "optimiser/optiframe.h"
 #include "tests/optimiser/frame_builder.h"
+#include "tests/optimiser/test_support.h"
 
 namespace lumarex {
 namespace {
@@ -93,24 +94,6 @@ TEST(OrderingEquivalence, PathsReachingEveryEdgeOfTheFieldOrderAsThePlainSearch)
   ExpectSameOrderAsReference(core, frame, true);
 }
 
-// A lit segment as the scanners draw it: the two ends in a fixed order, and its colour.
-using Segment = std::tuple<int, int, int, int, int, int, int>;
-
-std::vector<Segment> LitSegments(std::span<const ShowPoint> points) {
-  std::vector<Segment> segments;
-  for (size_t i = 1; i < points.size(); ++i) {
-    const ShowPoint& a = points[i - 1];
-    const ShowPoint& b = points[i];
-    if (b.Visible == 0 || (a.X == b.X && a.Y == b.Y)) continue;
-    const std::pair from{a.X, a.Y};
-    const std::pair to{b.X, b.Y};
-    const auto [lo, hi] = std::minmax(from, to);
-    segments.emplace_back(lo.first, lo.second, hi.first, hi.second, b.R, b.G, b.B);
-  }
-  std::sort(segments.begin(), segments.end());
-  return segments;
-}
-
 TEST(OptimisedFrame, LightsTheSameSegmentsInTheSameColours) {
   Optiframe core;
   std::mt19937 rng(99);
@@ -131,7 +114,7 @@ TEST(OptimisedFrame, LightsTheSameSegmentsInTheSameColours) {
         params.BlankEndCount = 4;
         params.MinPoints = 200;
         ASSERT_EQ(core.OptimiseFrame(frame, params), FrameOutcome::kOptimised);
-        EXPECT_EQ(LitSegments(core.Optimised()), LitSegments(frame));
+        EXPECT_EQ(test::LitSegments(core.Optimised()), test::LitSegments(frame));
       }
     }
   }

@@ -18,23 +18,6 @@
 namespace lumarex {
 namespace {
 
-using Segment = std::tuple<int, int, int, int, int, int, int>;
-
-std::vector<Segment> LitSegments(std::span<const ShowPoint> points) {
-  std::vector<Segment> segments;
-  for (size_t i = 1; i < points.size(); ++i) {
-    const ShowPoint& a = points[i - 1];
-    const ShowPoint& b = points[i];
-    if (b.Visible == 0 || (a.X == b.X && a.Y == b.Y)) continue;
-    const std::pair from{a.X, a.Y};
-    const std::pair to{b.X, b.Y};
-    const auto [lo, hi] = std::minmax(from, to);
-    segments.emplace_back(lo.first, lo.second, hi.first, hi.second, b.R, b.G, b.B);
-  }
-  std::sort(segments.begin(), segments.end());
-  return segments;
-}
-
 std::vector<std::string> SharedShows() {
   std::vector<std::string> shows;
   const std::filesystem::path dir = std::filesystem::path(LUMAREX_SHARED_DIR) / "testdata/ilda";
@@ -56,8 +39,9 @@ TEST_P(SharedShow, PlaysTheSameLitPathsWithNoLongerBlankedTravel) {
     ShowReaders readers;
     test::RecordingDesktop desktop;
     ASSERT_TRUE(LoadShowFile(store, readers, file, false, desktop));
-    std::vector<std::vector<Segment>> before;
-    for (uint32_t f = 0; f < store.FrameCount; ++f) before.push_back(LitSegments(store.Frame(f)));
+    std::vector<std::vector<test::Segment>> before;
+    for (uint32_t f = 0; f < store.FrameCount; ++f)
+      before.push_back(test::LitSegments(store.Frame(f)));
     const FrameMeasure measureBefore = MeasureShow(store);
 
     uint16_t currentFrame = 0;
@@ -70,7 +54,7 @@ TEST_P(SharedShow, PlaysTheSameLitPathsWithNoLongerBlankedTravel) {
     EXPECT_EQ(run.framesStored + run.leftUnchanged.size(), store.FrameCount);
 
     for (uint32_t f = 0; f < store.FrameCount; ++f) {
-      ASSERT_EQ(LitSegments(store.Frame(f)), before[f]) << "frame " << f;
+      ASSERT_EQ(test::LitSegments(store.Frame(f)), before[f]) << "frame " << f;
     }
     const FrameMeasure measureAfter = MeasureShow(store);
     EXPECT_EQ(measureAfter.litUnits, measureBefore.litUnits);
