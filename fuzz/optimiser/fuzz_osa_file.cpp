@@ -21,9 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   controls.ApplyPositions(*set);
   const lumarex::OptimiserParameters p = controls.Parameters();
   const bool inRange = p.VisibleStep >= 768 && p.BlankStep >= 768 && p.BlankStep <= 4096 &&
-                       p.SeekStartCount <= 10 && p.SeekEndCount <= 10 &&
-                       p.BlankStartCount <= 10 && p.BlankEndCount <= 10 && p.SearchMode <= 3 &&
-                       p.MinPoints <= 200 && controls.Richtungsrechenfaktor.Position() == 0;
+                       p.SeekStartCount <= 10 && p.SeekEndCount <= 10 && p.BlankStartCount <= 10 &&
+                       p.BlankEndCount <= 10 && p.SearchMode <= 3 && p.MinPoints <= 200 &&
+                       controls.Richtungsrechenfaktor.Position() == 0;
   if (!inRange) std::abort();
   return 0;
 }

@@ -71,9 +71,10 @@ class SendEndToEnd : public ::testing::Test {
 
   // Runs the command with the capture switched on; returns its exit status.
   int Send(const std::string& show, const std::string& arguments) {
-    const std::string command = "LUMAREX_ETHERDREAM= LUMAREX_ETHERDREAM_LISTEN_MS=0 LUMAREX_VIRTUAL_DAC_CAPTURE='" + Capture() +
-                                "' '" LUMAREX_BIN_DIR "/lumarex-cli' send '" + show + "' " +
-                                arguments + " > '" + dir_ + "out.txt' 2>&1";
+    const std::string command =
+        "LUMAREX_ETHERDREAM= LUMAREX_ETHERDREAM_LISTEN_MS=0 LUMAREX_VIRTUAL_DAC_CAPTURE='" +
+        Capture() + "' '" LUMAREX_BIN_DIR "/lumarex-cli' send '" + show + "' " + arguments +
+        " > '" + dir_ + "out.txt' 2>&1";
     return std::system(command.c_str());
   }
   std::string Capture() const { return dir_ + "capture.bin"; }
@@ -166,8 +167,9 @@ TEST_F(SendEndToEnd, CalibrationOptionsGoThroughTheHandlers) {
 }
 
 TEST_F(SendEndToEnd, DevicesListsTheVirtualDacFirst) {
-  const std::string command =
-      "LUMAREX_ETHERDREAM= LUMAREX_ETHERDREAM_LISTEN_MS=0 '" LUMAREX_BIN_DIR "/lumarex-cli' devices > '" + dir_ + "out.txt' 2>&1";
+  const std::string command = "LUMAREX_ETHERDREAM= LUMAREX_ETHERDREAM_LISTEN_MS=0 '" LUMAREX_BIN_DIR
+                              "/lumarex-cli' devices > '" +
+                              dir_ + "out.txt' 2>&1";
   ASSERT_EQ(std::system(command.c_str()), 0) << Output();
   const std::string out = Output();
   ASSERT_EQ(out.rfind("Index\tName\tFriendlyName\tMaxSpeed\n0\t", 0), 0u) << out;
