@@ -11,7 +11,6 @@
 
 #include "bench/support/read_bench.h"
 #include "platform/desktop_services.h"
-#include "platform/memory_policy.h"
 #include "show/byte_order.h"
 #include "show/cat.h"
 #include "show/ulf.h"
@@ -103,12 +102,6 @@ BENCHMARK_CAPTURE(Fread, ulf_65535_tiny_frames, TinyUlf)->Unit(benchmark::kMilli
 }  // namespace
 
 int main(int argc, char** argv) {
-  lumarex::KeepFreedShowMemory();  // as the programs do
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  for (const char* name : {"large.cat", "large.ulf", "tiny.cat", "tiny.ulf"}) {
-    unlink(TempPath(name).c_str());
-  }
-  return 0;
+  return lumarex::bench::RunReadBenchmarks(argc, argv,
+                                           {"large.cat", "large.ulf", "tiny.cat", "tiny.ulf"});
 }

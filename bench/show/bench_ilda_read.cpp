@@ -9,7 +9,6 @@
 
 #include "bench/support/read_bench.h"
 #include "platform/desktop_services.h"
-#include "platform/memory_policy.h"
 #include "show/byte_order.h"
 #include "show/ilda.h"
 
@@ -85,14 +84,5 @@ BENCHMARK_CAPTURE(Fread, format5_65535_tiny_frames, TinyFrames)->Unit(benchmark:
 }  // namespace
 
 int main(int argc, char** argv) {
-  lumarex::KeepFreedShowMemory();  // as the programs do
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  for (const char* name : {"large5", "large4", "tiny5"}) {
-    const char* tmp = std::getenv("TMPDIR");
-    unlink(
-        (std::string(tmp != nullptr ? tmp : "/tmp") + "/lumarex-bench-" + name + ".ild").c_str());
-  }
-  return 0;
+  return lumarex::bench::RunReadBenchmarks(argc, argv, {"large5.ild", "large4.ild", "tiny5.ild"});
 }

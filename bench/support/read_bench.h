@@ -7,8 +7,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 #include <vector>
+
+#include "platform/memory_policy.h"
 
 namespace lumarex::bench {
 
@@ -56,6 +59,17 @@ inline void Fread(benchmark::State& state, const GeneratedFile& (*file)()) {
     benchmark::DoNotOptimize(total);
   }
   ReportThroughput(state, g);
+}
+
+// The body of a read benchmark's main: the programs' memory policy, the benchmarks, then
+// the generated files removed.
+inline int RunReadBenchmarks(int argc, char** argv, std::initializer_list<const char*> files) {
+  KeepFreedShowMemory();  // as the programs do
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  for (const char* name : files) unlink(TempPath(name).c_str());
+  return 0;
 }
 
 }  // namespace lumarex::bench

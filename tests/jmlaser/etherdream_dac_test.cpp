@@ -65,6 +65,29 @@ class EtherDreamDacTest : public ::testing::Test {
     return family_->Open(devices[0]);
   }
 
+  // An open stream with output started and ready, or nullptr (with a failure) if it never
+  // became ready.
+  std::unique_ptr<DacStream> OpenStarted() {
+    auto stream = Open();
+    if (!stream) return nullptr;
+    stream->Start();
+    if (!WaitUntil([&] { return stream->IsReady(); }, milliseconds(1000))) {
+      ADD_FAILURE() << "the stream never became ready";
+      return nullptr;
+    }
+    return stream;
+  }
+
+  // As OpenStarted, with a 200-point square streaming at 30000 points per second.
+  std::unique_ptr<DacStream> OpenStreaming() {
+    auto stream = OpenStarted();
+    if (stream && stream->Write(Square(200, 255), 30000, false) != kJmLaserOk) {
+      ADD_FAILURE() << "the first frame was refused";
+      return nullptr;
+    }
+    return stream;
+  }
+
   EtherDreamStandIn dac_{EtherDreamStandIn::Options{}};
   EtherDreamOptions options_;
   std::unique_ptr<EtherDreamFamily> family_;
@@ -203,10 +226,8 @@ TEST_F(EtherDreamDacTest, PacesASmallBufferFromItsBroadcastWithoutOverflowingIt)
 }
 
 TEST_F(EtherDreamDacTest, ANewFrameFollowsTheOldOneAtTheEndOfAPassAndChangesTheRateThere) {
-  auto stream = Open();
+  auto stream = OpenStarted();
   ASSERT_TRUE(stream);
-  stream->Start();
-  ASSERT_TRUE(WaitUntil([&] { return stream->IsReady(); }, milliseconds(1000)));
   const auto first = Square(100, 30);
   const auto second = Square(50, 60);
   ASSERT_EQ(stream->Write(first, 20000, false), kJmLaserOk);
@@ -233,11 +254,8 @@ TEST_F(EtherDreamDacTest, ANewFrameFollowsTheOldOneAtTheEndOfAPassAndChangesTheR
 }
 
 TEST_F(EtherDreamDacTest, ADroppedConnectionMakesTheDeviceNotReadyAndStartReconnects) {
-  auto stream = Open();
+  auto stream = OpenStreaming();
   ASSERT_TRUE(stream);
-  stream->Start();
-  ASSERT_TRUE(WaitUntil([&] { return stream->IsReady(); }, milliseconds(1000)));
-  ASSERT_EQ(stream->Write(Square(200, 255), 30000, false), kJmLaserOk);
   std::this_thread::sleep_for(milliseconds(100));
   dac_.DisconnectAfter(1);
   ASSERT_TRUE(
@@ -255,11 +273,8 @@ TEST_F(EtherDreamDacTest, ADroppedConnectionMakesTheDeviceNotReadyAndStartReconn
 }
 
 TEST_F(EtherDreamDacTest, RecoversFromRefusedDataByPreparingAgain) {
-  auto stream = Open();
+  auto stream = OpenStreaming();
   ASSERT_TRUE(stream);
-  stream->Start();
-  ASSERT_TRUE(WaitUntil([&] { return stream->IsReady(); }, milliseconds(1000)));
-  ASSERT_EQ(stream->Write(Square(200, 255), 30000, false), kJmLaserOk);
   std::this_thread::sleep_for(milliseconds(200));
   const uint64_t before = dac_.Snapshot().pointsPlayed;
   dac_.NakNextData(etherdream::kNakInvalid);
@@ -275,11 +290,8 @@ TEST_F(EtherDreamDacTest, RecoversFromRefusedDataByPreparingAgain) {
 }
 
 TEST_F(EtherDreamDacTest, AnAnswerOutOfStepEndsTheConnectionInsteadOfBeingBelieved) {
-  auto stream = Open();
+  auto stream = OpenStreaming();
   ASSERT_TRUE(stream);
-  stream->Start();
-  ASSERT_TRUE(WaitUntil([&] { return stream->IsReady(); }, milliseconds(1000)));
-  ASSERT_EQ(stream->Write(Square(200, 255), 30000, false), kJmLaserOk);
   ASSERT_TRUE(WaitUntil([&] { return dac_.Snapshot().playbackState == 2; }, milliseconds(500)));
   dac_.GarbleNextResponse();
   ASSERT_TRUE(WaitUntil([&] { return !stream->IsReady(); }, milliseconds(500)));
@@ -290,11 +302,8 @@ TEST_F(EtherDreamDacTest, AnAnswerOutOfStepEndsTheConnectionInsteadOfBeingBeliev
 }
 
 TEST_F(EtherDreamDacTest, AnEmergencyStopHoldsTheFramesBackUntilItIsReleased) {
-  auto stream = Open();
+  auto stream = OpenStreaming();
   ASSERT_TRUE(stream);
-  stream->Start();
-  ASSERT_TRUE(WaitUntil([&] { return stream->IsReady(); }, milliseconds(1000)));
-  ASSERT_EQ(stream->Write(Square(200, 255), 30000, false), kJmLaserOk);
   ASSERT_TRUE(WaitUntil([&] { return dac_.Snapshot().playbackState == 2; }, milliseconds(500)));
   dac_.SetEmergencyStop(true);
   ASSERT_TRUE(WaitUntil([&] { return dac_.Snapshot().playbackState == 0; }, milliseconds(500)));
@@ -319,11 +328,8 @@ TEST_F(EtherDreamDacTest, AnEmergencyStopHoldsTheFramesBackUntilItIsReleased) {
 }
 
 TEST_F(EtherDreamDacTest, AStalledDacNeverBlocksTheCallerAndIsGivenUp) {
-  auto stream = Open();
+  auto stream = OpenStreaming();
   ASSERT_TRUE(stream);
-  stream->Start();
-  ASSERT_TRUE(WaitUntil([&] { return stream->IsReady(); }, milliseconds(1000)));
-  ASSERT_EQ(stream->Write(Square(200, 255), 30000, false), kJmLaserOk);
   std::this_thread::sleep_for(milliseconds(100));
   dac_.SetStalled(true);
   // Every call stays prompt while the worker waits for an answer that never comes.
