@@ -56,6 +56,13 @@ void RangeSlider::SetRight(int32_t right) {
   if (StoreRight(right)) Changed();
 }
 
+void RangeSlider::SetThumbs(int32_t left, int32_t right) {
+  right_ = std::clamp(right, min_, max_);
+  left_ = std::clamp(left, min_, max_);
+  right_ = std::max(right_, left_);
+  Changed();
+}
+
 void RangeSlider::SetLeftQuietly(int32_t left) {
   if (StoreLeft(left)) NotifyView();
 }

@@ -24,6 +24,11 @@ class RangeSlider final : public Control {
   void SetRange(int32_t min, int32_t max);
   void SetLeft(int32_t left);
   void SetRight(int32_t right);
+  // Puts a saved pair back: both thumbs at once (a left thumb past the right one takes the
+  // right along), then the handler once, moved or not, so that the pair always passes the
+  // handler's checks. Setting one thumb after the other would run the handler on a half-set
+  // pair, whose corrections then depend on where the thumbs stood before.
+  void SetThumbs(int32_t left, int32_t right);
   // For a handler that corrects its own slider: clamps and stores without running any handler.
   void SetLeftQuietly(int32_t left);
   void SetRightQuietly(int32_t right);

@@ -114,6 +114,17 @@ TEST(RangeSlider, ConstructorAndRangeChangesKeepTheOrder) {
   EXPECT_EQ(runs, 1);
 }
 
+TEST(RangeSlider, SetThumbsSetsThePairThenRunsTheHandlerOnce) {
+  RangeSlider slider(0, 100, 25, 75);
+  std::vector<std::pair<int32_t, int32_t>> seen;
+  slider.OnChange([&] { seen.emplace_back(slider.Left(), slider.Right()); });
+  slider.SetThumbs(0, 10);   // one thumb after the other would pass through 10:10
+  slider.SetThumbs(0, 10);   // unchanged, and still put through the handler
+  slider.SetThumbs(60, 40);  // the left thumb takes the right along
+  slider.SetThumbs(-5, 130);
+  EXPECT_EQ(seen, (std::vector<std::pair<int32_t, int32_t>>{{0, 10}, {0, 10}, {60, 60}, {0, 100}}));
+}
+
 TEST(Control, ViewObserverSeesStateChangesButNotRepeats) {
   TrackBar bar(0, 10, 0);
   int repaints = 0;
