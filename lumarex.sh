@@ -11,7 +11,8 @@ packages=(
   build-essential cmake ninja-build pkg-config git clang-14 libclang-rt-14-dev clang-format
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
-  qt6-base-dev libqt6opengl6-dev libgl-dev xvfb xauth
+  qt6-base-dev libqt6opengl6-dev libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev
+  xvfb xauth libusb-1.0-0-dev tshark
   libsdl2-dev libsndfile1-dev libmpg123-dev lame ccache
 )
 # Tools that may come from elsewhere than Debian (a Node.js build that carries its own npm
