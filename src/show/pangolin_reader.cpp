@@ -125,15 +125,9 @@ void ReadPangolin(ShowStore& store, const std::string& fileName, bool merge,
   }
 
   if (!StartShowRead(store, merge)) return;
-  bool first = true;
   for (const Descriptor& d : descriptors) {
     RecordKind kind;
-    const bool valid = KindOf(d.kind, kind);
-    // The reading ends where the point data runs out; a frame that needs no bytes, though,
-    // is still there after the end of the data.
-    if (!first && valid && d.count > 0 && kind.size > 0 && BytesLeft(file) < 6) break;
-    first = false;
-    if (!valid) {
+    if (!KindOf(d.kind, kind)) {
       store.IoStatus = "Unbekanntes Pangolin LDB Format im Frame " + std::to_string(d.kind);
       desktop.ShowMessage(store.IoStatus);
       return;
@@ -153,6 +147,9 @@ void ReadPangolin(ShowStore& store, const std::string& fileName, bool merge,
     if (kind.size > 0) ConvertRecords(bytes.data(), d.count, kind, points.data(), palette);
     const auto last = static_cast<uint16_t>(d.count > 0 ? d.count - 1 : 0);
     store.CommitFrame(last, RealPointsTail(last));
+    // Fewer bytes than the smallest record end the show, even where further descriptors
+    // promise frames that need no bytes.
+    if (BytesLeft(file) < 6) break;
   }
 }
 

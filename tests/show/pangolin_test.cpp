@@ -25,23 +25,35 @@ const samples::FileFrame kPoints = {
     {1, 2, 3, 0, 0, 0, true, 1}, {-4, -5, -6, 0, 0, 0, false, 0}, {7, 8, 9, 0, 0, 0, true, 9}};
 
 TEST_F(PangolinTest, RecordKindsGiveTheirSizes) {
-  Read(samples::PangolinFile({{2, kPoints}, {13, kPoints}, {0, kPoints}, {201, {}, 4}}));
+  Read(samples::PangolinFile({{2, kPoints}, {201, {}, 4}, {13, kPoints}, {0, kPoints}}));
   EXPECT_EQ(store.IoStatus, "I.O.");
   ASSERT_EQ(store.FrameCount, 4);
-  for (uint32_t n = 0; n < 3; ++n) {
+  for (const uint32_t n : {0u, 2u, 3u}) {
     ASSERT_EQ(store.LastPointIndex[n], 2) << n;
     EXPECT_EQ(store.RealPointCount(n), 3u);
   }
   EXPECT_EQ(store.Frame(0)[0], Point(1, 2, 3, 11, 12, 13, 1));
-  EXPECT_EQ(store.Frame(1)[0], Point(1, 2, 0, 11, 12, 13, 1));
-  EXPECT_EQ(store.Frame(2)[2].Z, 9);
+  EXPECT_EQ(store.Frame(2)[0], Point(1, 2, 0, 11, 12, 13, 1));
+  EXPECT_EQ(store.Frame(3)[2].Z, 9);
   // A zero colour field is blanked but coloured by palette entry 0.
   EXPECT_EQ(store.Frame(0)[1], Point(-4, -5, -6, 1, 2, 3, 0));
   // An index beyond the file's four colours is black.
   EXPECT_EQ(store.Frame(0)[2], Point(7, 8, 9, 0, 0, 0, 1));
   // A kind without records keeps its point count of blanked origin points.
-  EXPECT_EQ(store.LastPointIndex[3], 3);
-  EXPECT_EQ(store.Frame(3)[3], ShowPoint{});
+  EXPECT_EQ(store.LastPointIndex[1], 3);
+  EXPECT_EQ(store.Frame(1)[3], ShowPoint{});
+}
+
+TEST_F(PangolinTest, ReadingStopsWhenLessThanARecordIsLeft) {
+  // Descriptors of empty frames after the last data, and five stray bytes: no frame follows.
+  Bytes file = samples::PangolinFile({{1, kPoints}, {1, {}}, {201, {}, 2}});
+  file.Zeros(5);
+  Read(file);
+  EXPECT_EQ(store.IoStatus, "I.O.");
+  EXPECT_EQ(store.FrameCount, 1);
+  // The first frame is read even when the file holds no point data at all.
+  Read(samples::PangolinFile({{1, {}}, {1, {}}}));
+  EXPECT_EQ(store.FrameCount, 1);
 }
 
 TEST_F(PangolinTest, UnknownKindStopsWithAMessageNamingIt) {
