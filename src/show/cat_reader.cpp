@@ -120,8 +120,14 @@ void ReadCat(ShowStore& store, const std::string& fileName, bool merge, DesktopS
     if (kind == kKindPhoenix) {
       if (!phoenix) {
         uint8_t header[kPhoenixHeaderSize];
-        if (file.Read(header, sizeof header) < sizeof header) break;
-        store.SourceFormatCode = header[0] == 'a' && header[1] == 'C' ? 16 : 17;
+        const size_t got = file.Read(header, sizeof header);
+        // The mark is known as soon as its two bytes are, so a cut header still tells
+        // which system wrote the file.
+        store.SourceFormatCode = got >= 2 && header[0] == 'a' && header[1] == 'C' ? 16 : 17;
+        if (got < sizeof header) {
+          store.IoStatus = "Lesefehler Cat RGB in XYZ";
+          break;
+        }
         phoenix = true;
       }
       uint8_t frameByte;

@@ -82,6 +82,17 @@ TEST_F(CatTest, PhoenixHeaderMarkDecidesTheSourceCode) {
   EXPECT_EQ(store.IoStatus, "I.O.");
 }
 
+TEST_F(CatTest, PhoenixHeaderCutShortIsAReadFailure) {
+  for (const bool marked : {true, false}) {
+    Bytes file = samples::PhoenixCatFile(samples::SampleFrames(), marked);
+    file.data.resize(1 + 110);
+    Read(file);
+    EXPECT_EQ(store.IoStatus, "Lesefehler Cat RGB in XYZ");
+    EXPECT_EQ(store.SourceFormatCode, marked ? 16 : 17);
+    EXPECT_EQ(store.FrameCount, 0);
+  }
+}
+
 TEST_F(CatTest, OnlyTrailingEmptyFramesAreDropped) {
   Bytes file;
   file.U8(1).U16LE(0);  // empty RGB frame first, as the LDS 2008 writer puts it
