@@ -7,7 +7,7 @@
 
 #include "optimiser/greedy_reference.h"
 #include "optimiser/optiframe.h"
-#include "tests/optimiser/frame_builder.h"
+#include "tests/support/frame_builder.h"
 
 namespace lumarex {
 namespace {

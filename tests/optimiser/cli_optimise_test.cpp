@@ -10,7 +10,7 @@
 
 #include "optimiser/optiframe.h"
 #include "show/show_files.h"
-#include "tests/optimiser/frame_builder.h"
+#include "tests/support/frame_builder.h"
 #include "tests/optimiser/test_support.h"
 
 namespace lumarex {

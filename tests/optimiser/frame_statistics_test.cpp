@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "optimiser/optiframe.h"
-#include "tests/optimiser/frame_builder.h"
+#include "tests/support/frame_builder.h"
 #include "tests/optimiser/test_support.h"
 
 namespace lumarex {

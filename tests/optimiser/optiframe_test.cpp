@@ -8,7 +8,7 @@
 #include "optimiser/greedy_reference.h"
 #include "optimiser/path_distance.h"
 #include "optimiser/step_subdivision.h"
-#include "tests/optimiser/frame_builder.h"
+#include "tests/support/frame_builder.h"
 
 namespace lumarex {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <random>
 
-#include "tests/optimiser/frame_builder.h"
+#include "tests/support/frame_builder.h"
 #include "tests/optimiser/test_support.h"
 
 namespace lumarex {

@@ -11,7 +11,7 @@
 
 #include "optimiser/greedy_reference.h"
 #include "optimiser/optiframe.h"
-#include "tests/optimiser/frame_builder.h"
+#include "tests/support/frame_builder.h"
 #include "tests/optimiser/test_support.h"
 
 namespace lumarex {

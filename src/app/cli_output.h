@@ -1,0 +1,62 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "app/cli_context.h"
+#include "output/device_selection.h"
+#include "output/jm_laser.h"
+#include "output/laser_ausgabe.h"
+#include "widgets/status_image.h"
+
+namespace CLI {
+class App;
+}
+
+namespace lumarex::cli {
+
+// The calibration options of the main window's right-hand column, shared by every command
+// that sends to a laser or shows what it would send.
+struct CalibrationOptions {
+  std::optional<int> scanSpeed;
+  std::optional<std::string> sizeX;
+  std::optional<std::string> sizeY;
+  std::optional<int> orientation;
+  std::optional<int> colourShift;
+  std::optional<int> extraPoints;
+  std::optional<std::string> frameChange;
+  std::optional<std::string> red;
+  std::optional<std::string> green;
+  std::optional<std::string> blue;
+  std::optional<int> power;
+};
+
+void AddCalibrationOptions(CLI::App& command, CalibrationOptions& options);
+
+// The laser side of the main window: driver library, output transform with its calibration
+// controls at their start-up settings, and the device table.
+struct OutputRig {
+  explicit OutputRig(CliContext& context);
+
+  JMLaser dac;
+  StatusImage scanninfo{250, 430};
+  StatusImage deviceFenster{250, 243};
+  LaserAusgabe output;
+  DeviceSelection selection;
+
+  // Moves the controls as the options say; false (reported on stderr) for a malformed range.
+  bool ApplyCalibration(const CalibrationOptions& options);
+  // Binds the library, probes and opens device `device` as an operator would choose it.
+  // False, with the exit code set and the reason on stderr, when there is no such device.
+  bool OpenDevice(int device, CliContext& context);
+  // Polls the open device without blocking inside the library; false when it stays busy for
+  // longer than `patience`.
+  bool WaitUntilReady(std::chrono::milliseconds patience);
+  // How long a device may take to take the next frame after one of `points` points at the
+  // slowest scan speed, plus a second for a network DAC to reconnect.
+  std::chrono::milliseconds Patience(size_t points) const;
+};
+
+}  // namespace lumarex::cli

@@ -1,0 +1,111 @@
+#include "preview/output_picture.h"
+
+#include <cmath>
+
+namespace lumarex {
+
+namespace {
+
+constexpr int32_t kFieldCentre = 32768;
+constexpr uint8_t kWindowGrey = 72;
+constexpr uint8_t kMoveGrey = 96;
+constexpr uint8_t kDwellAlpha = 96;
+constexpr int32_t kDwellHalfSide = 160;
+
+inline bool IsLit(const DacPoint& p) {
+  return (p.r | p.g | p.b) != 0;
+}
+
+inline int32_t PanelX(const DacPoint& p) {
+  return int32_t{p.x} - kFieldCentre;
+}
+inline int32_t PanelY(const DacPoint& p) {
+  return int32_t{p.y} - kFieldCentre;
+}
+
+inline int32_t WindowEdge(int64_t value, double scale, int32_t offset) {
+  // The transform's own product: extended precision, truncated toward zero.
+  const auto scaled =
+      static_cast<int64_t>(static_cast<long double>(value) * static_cast<long double>(scale));
+  return static_cast<int32_t>(scaled + kFieldCentre + offset);
+}
+
+void AddWindowOutline(const OutputWindow& w, DrawList& out) {
+  out.Begin(Primitive::kLineStrip, 1.0f, false, false);
+  const int32_t l = w.left - kFieldCentre;
+  const int32_t r = w.right - kFieldCentre;
+  const int32_t b = w.bottom - kFieldCentre;
+  const int32_t t = w.top - kFieldCentre;
+  out.Add(l, b, kWindowGrey, kWindowGrey, kWindowGrey);
+  out.Add(l, t, kWindowGrey, kWindowGrey, kWindowGrey);
+  out.Add(r, t, kWindowGrey, kWindowGrey, kWindowGrey);
+  out.Add(r, b, kWindowGrey, kWindowGrey, kWindowGrey);
+  out.Add(l, b, kWindowGrey, kWindowGrey, kWindowGrey);
+  out.End();
+}
+
+}  // namespace
+
+OutputWindow OutputWindowOf(double scaleX, int32_t offsetX, double scaleY, int32_t offsetY) {
+  return {WindowEdge(-32768, scaleX, offsetX), WindowEdge(32767, scaleX, offsetX),
+          WindowEdge(-32768, scaleY, offsetY), WindowEdge(32767, scaleY, offsetY)};
+}
+
+OutputPictureCounts BuildOutputPicture(std::span<const DacPoint> points,
+                                       const std::optional<OutputWindow>& window, DrawList& out) {
+  OutputPictureCounts counts;
+  out.Reset(true);
+  out.Reserve(static_cast<uint32_t>(points.size()) * 6 + 8, 4);
+  if (window) AddWindowOutline(*window, out);
+
+  out.Begin(Primitive::kLines, 1.0f, false, false);
+  for (size_t k = 1; k < points.size(); ++k) {
+    const DacPoint& p = points[k];
+    const DacPoint& from = points[k - 1];
+    if (IsLit(p) || (p.x == from.x && p.y == from.y)) continue;
+    out.Add(PanelX(from), PanelY(from), kMoveGrey, kMoveGrey, kMoveGrey);
+    out.Add(PanelX(p), PanelY(p), kMoveGrey, kMoveGrey, kMoveGrey);
+    ++counts.blankedMoves;
+  }
+  out.End();
+
+  out.Begin(Primitive::kLines, 1.0f, false, false);
+  for (size_t k = 1; k < points.size(); ++k) {
+    const DacPoint& p = points[k];
+    if (!IsLit(p)) continue;
+    const DacPoint& from = points[k - 1];
+    out.Add(PanelX(from), PanelY(from), p.r, p.g, p.b);
+    out.Add(PanelX(p), PanelY(p), p.r, p.g, p.b);
+    ++counts.litSegments;
+  }
+  out.End();
+
+  // One faint square for each run of points at one place, in the colour of its first lit
+  // point (grey when the beam waits dark), so that the dwell the transform adds shows.
+  out.Begin(Primitive::kQuads, 1.0f, true, false);
+  for (size_t k = 0; k < points.size();) {
+    size_t end = k + 1;
+    const DacPoint* colour = IsLit(points[k]) ? &points[k] : nullptr;
+    while (end < points.size() && points[end].x == points[k].x && points[end].y == points[k].y) {
+      if (colour == nullptr && IsLit(points[end])) colour = &points[end];
+      ++end;
+    }
+    if (end - k > 1) {
+      const int32_t x = PanelX(points[k]);
+      const int32_t y = PanelY(points[k]);
+      const uint8_t r = colour != nullptr ? colour->r : kMoveGrey;
+      const uint8_t g = colour != nullptr ? colour->g : kMoveGrey;
+      const uint8_t b = colour != nullptr ? colour->b : kMoveGrey;
+      out.Add(x - kDwellHalfSide, y - kDwellHalfSide, r, g, b, kDwellAlpha);
+      out.Add(x - kDwellHalfSide, y + kDwellHalfSide, r, g, b, kDwellAlpha);
+      out.Add(x + kDwellHalfSide, y + kDwellHalfSide, r, g, b, kDwellAlpha);
+      out.Add(x + kDwellHalfSide, y - kDwellHalfSide, r, g, b, kDwellAlpha);
+      ++counts.dwellPoints;
+    }
+    k = end;
+  }
+  out.End();
+  return counts;
+}
+
+}  // namespace lumarex
