@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "jmlaser/etherdream_dac.h"
+#include "jmlaser/idn_dac.h"
 #include "jmlaser/virtual_dac.h"
 
 namespace lumarex::jmlaser {
@@ -31,6 +32,12 @@ std::vector<std::unique_ptr<DacFamily>> MakeDacFamilies(const Clock& clock,
     }
   }
   families.push_back(std::make_unique<EtherDreamFamily>(std::move(etherDream)));
+
+  const BroadcastScope broadcast = ParseBroadcastScope(environment("LUMAREX_DAC_BROADCAST"));
+  IdnOptions idn;
+  idn.hosts = SplitHostList(environment("LUMAREX_IDN"));
+  idn.broadcast = broadcast;
+  families.push_back(std::make_unique<IdnFamily>(std::move(idn)));
 
   return families;
 }

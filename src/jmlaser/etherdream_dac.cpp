@@ -39,27 +39,8 @@ constexpr int kMaxSleepMs = 20;
 constexpr int kNakBackoffMs = 5;
 constexpr int kEmergencyBackoffMs = 100;
 
-struct HostPort {
-  std::string host;
-  uint16_t port = ed::kCommandPort;
-};
-
 std::optional<HostPort> SplitHostPort(const std::string& text) {
-  HostPort out;
-  const size_t colon = text.rfind(':');
-  out.host = text.substr(0, colon);
-  if (colon != std::string::npos) {
-    const std::string port = text.substr(colon + 1);
-    if (port.empty() || port.size() > 5 ||
-        !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-      return std::nullopt;
-    }
-    const unsigned long value = std::stoul(port);
-    if (value == 0 || value > 65535) return std::nullopt;
-    out.port = static_cast<uint16_t>(value);
-  }
-  if (out.host.empty()) return std::nullopt;
-  return out;
+  return ParseHostPort(text, ed::kCommandPort);
 }
 
 // For display: the program keeps only letters, digits, blanks and minus signs of a name.
@@ -415,20 +396,8 @@ std::string Hex(const uint8_t* bytes, size_t count, bool upper) {
 }  // namespace
 
 std::vector<std::string> ParseEtherDreamHosts(const std::string& list) {
-  std::vector<std::string> hosts;
-  size_t start = 0;
-  while (start <= list.size()) {
-    size_t end = list.find(',', start);
-    if (end == std::string::npos) end = list.size();
-    std::string entry = list.substr(start, end - start);
-    const size_t first = entry.find_first_not_of(" \t");
-    const size_t last = entry.find_last_not_of(" \t");
-    if (first != std::string::npos) {
-      entry = entry.substr(first, last - first + 1);
-      if (SplitHostPort(entry)) hosts.push_back(entry);
-    }
-    start = end + 1;
-  }
+  std::vector<std::string> hosts = SplitHostList(list);
+  std::erase_if(hosts, [](const std::string& h) { return !SplitHostPort(h); });
   return hosts;
 }
 

@@ -28,6 +28,8 @@ struct DacPoint {
   uint8_t b = 0;
   uint8_t i = 0;  // intensity, (r + g + b) / 3
   uint8_t reserved[4] = {0, 0, 0, 0};
+
+  friend bool operator==(const DacPoint&, const DacPoint&) = default;
 };
 static_assert(sizeof(DacPoint) == 12, "DacPoint is a 12-byte record");
 

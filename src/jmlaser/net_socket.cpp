@@ -2,12 +2,15 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netdb.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -165,6 +168,108 @@ std::string FormatIpv4(const in_addr& address) {
   char text[INET_ADDRSTRLEN] = {};
   ::inet_ntop(AF_INET, &address, text, sizeof text);
   return text;
+}
+
+UniqueFd BindUdpAt(const in_addr& address, uint16_t port, bool shared) {
+  UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  if (!fd.Valid()) return {};
+  const int one = 1;
+  if (shared) ::setsockopt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  ::setsockopt(fd.Get(), SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
+  sockaddr_in bound{};
+  bound.sin_family = AF_INET;
+  bound.sin_addr = address;
+  bound.sin_port = htons(port);
+  if (::bind(fd.Get(), reinterpret_cast<const sockaddr*>(&bound), sizeof bound) != 0) return {};
+  return fd;
+}
+
+uint16_t LocalPort(int fd) {
+  sockaddr_in bound{};
+  socklen_t length = sizeof bound;
+  if (::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length) != 0) return 0;
+  return ntohs(bound.sin_port);
+}
+
+bool SendDatagram(int fd, std::span<const uint8_t> bytes, const sockaddr_in& to) {
+  for (;;) {
+    const ssize_t sent = ::sendto(fd, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
+                                  reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    if (sent >= 0) return static_cast<size_t>(sent) == bytes.size();
+    if (errno != EINTR) return false;
+  }
+}
+
+std::vector<std::string> SplitHostList(const std::string& list) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  while (start <= list.size()) {
+    size_t end = list.find(',', start);
+    if (end == std::string::npos) end = list.size();
+    const std::string entry = list.substr(start, end - start);
+    const size_t first = entry.find_first_not_of(" \t");
+    if (first != std::string::npos) {
+      const size_t last = entry.find_last_not_of(" \t");
+      out.push_back(entry.substr(first, last - first + 1));
+    }
+    start = end + 1;
+  }
+  return out;
+}
+
+std::optional<HostPort> ParseHostPort(const std::string& text, uint16_t defaultPort) {
+  HostPort out{text, defaultPort};
+  const size_t colon = text.rfind(':');
+  if (colon != std::string::npos) {
+    out.host = text.substr(0, colon);
+    const std::string port = text.substr(colon + 1);
+    if (port.empty() || port.size() > 5 ||
+        !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      return std::nullopt;
+    }
+    const unsigned long value = std::stoul(port);
+    if (value == 0 || value > 65535) return std::nullopt;
+    out.port = static_cast<uint16_t>(value);
+  }
+  if (out.host.empty()) return std::nullopt;
+  return out;
+}
+
+BroadcastScope ParseBroadcastScope(const std::string& setting) {
+  BroadcastScope scope;
+  if (setting.empty()) return scope;
+  scope.all = false;
+  if (setting == "none") return scope;
+  scope.names = SplitHostList(setting);
+  return scope;
+}
+
+std::vector<in_addr> BroadcastAddresses(const BroadcastScope& scope) {
+  std::vector<in_addr> out;
+  if (!scope.all && scope.names.empty()) return out;
+  ifaddrs* list = nullptr;
+  if (::getifaddrs(&list) != 0) return out;
+  for (const ifaddrs* a = list; a != nullptr; a = a->ifa_next) {
+    if (a->ifa_addr == nullptr || a->ifa_netmask == nullptr || a->ifa_addr->sa_family != AF_INET) {
+      continue;
+    }
+    if ((a->ifa_flags & IFF_UP) == 0) continue;
+    if (!scope.all &&
+        std::find(scope.names.begin(), scope.names.end(), a->ifa_name) == scope.names.end()) {
+      continue;
+    }
+    sockaddr_in address{};
+    sockaddr_in mask{};
+    std::memcpy(&address, a->ifa_addr, sizeof address);
+    std::memcpy(&mask, a->ifa_netmask, sizeof mask);
+    in_addr broadcast{};
+    broadcast.s_addr = address.sin_addr.s_addr | ~mask.sin_addr.s_addr;
+    const bool known = std::any_of(out.begin(), out.end(),
+                                   [&](const in_addr& b) { return b.s_addr == broadcast.s_addr; });
+    if (!known) out.push_back(broadcast);
+  }
+  ::freeifaddrs(list);
+  return out;
 }
 
 }  // namespace lumarex::jmlaser

@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace lumarex::jmlaser {
 
@@ -51,5 +53,34 @@ UniqueFd BindUdp(uint16_t port);
 
 // Prints an IPv4 address as a.b.c.d.
 std::string FormatIpv4(const in_addr& address);
+
+// A UDP socket for the searching and streaming families, bound to address:port (port 0: any
+// free one), allowed to broadcast. `shared` sets address reuse, so that a host and a DAC
+// stand-in on another loopback address can both hold a DAC's fixed port numbers.
+UniqueFd BindUdpAt(const in_addr& address, uint16_t port, bool shared);
+uint16_t LocalPort(int fd);
+// One datagram, never waiting: a full socket buffer drops it as the network would.
+bool SendDatagram(int fd, std::span<const uint8_t> bytes, const sockaddr_in& to);
+
+// Which interfaces a search broadcasts on: every IPv4 interface that is up, or only the named
+// ones. LUMAREX_DAC_BROADCAST gives the names ("lo,eth0"); "none" broadcasts on none.
+struct BroadcastScope {
+  bool all = true;
+  std::vector<std::string> names;
+};
+BroadcastScope ParseBroadcastScope(const std::string& setting);
+// The directed broadcast address of each interface in scope (a.b.c.d | ~netmask, so that the
+// loopback interface, which has no broadcast flag, answers 127.255.255.255 too).
+std::vector<in_addr> BroadcastAddresses(const BroadcastScope& scope);
+
+// "host[,host...]" with blanks around entries dropped.
+std::vector<std::string> SplitHostList(const std::string& list);
+
+struct HostPort {
+  std::string host;
+  uint16_t port = 0;
+};
+// "host" or "host:port" (1..65535); nullopt for anything else.
+std::optional<HostPort> ParseHostPort(const std::string& text, uint16_t defaultPort);
 
 }  // namespace lumarex::jmlaser
