@@ -128,20 +128,23 @@ void BuildDemoShow(ShowStore& store) {
   store.FrameCount = 0;
   store.LoadDefaultPalette();
   TestPattern(store);
-  for (int i = 0; i < 100; ++i) {
+  const int starFrames = kDemoScenes[1].frameCount;
+  for (int i = 0; i < starFrames; ++i) {
     FrameBuilder f;
-    TurningStar(f, i / 100.0, i / 50.0);
+    TurningStar(f, static_cast<double>(i) / starFrames, 2.0 * i / starFrames);
     f.Store(store);
   }
-  for (int i = 0; i < 100; ++i) {
+  const int morphFrames = kDemoScenes[2].frameCount;
+  for (int i = 0; i < morphFrames; ++i) {
     FrameBuilder f;
-    const double t = 0.5 - 0.5 * std::cos(2 * kPi * i / 100.0);
-    CircleToSquare(f, t, i / 100.0);
+    const double t = 0.5 - 0.5 * std::cos(2 * kPi * i / morphFrames);
+    CircleToSquare(f, t, static_cast<double>(i) / morphFrames);
     f.Store(store);
   }
-  for (int i = 0; i < 100; ++i) {
+  const int lissajousFrames = kDemoScenes[3].frameCount;
+  for (int i = 0; i < lissajousFrames; ++i) {
     FrameBuilder f;
-    Lissajous(f, 2 * kPi * i / 100.0, i / 100.0);
+    Lissajous(f, 2 * kPi * i / lissajousFrames, static_cast<double>(i) / lissajousFrames);
     f.Store(store);
   }
   store.SaveRangeStart = 0;
