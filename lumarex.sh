@@ -84,10 +84,12 @@ run_fuzzers() {
   done
 }
 
-# The independent Ether Dream client that the driver tests hold the DAC stand-in against.
+# The independent Ether Dream and LaserCube clients that the driver tests hold the DAC
+# stand-ins against.
 install_test_node_packages() {
-  npm install --prefix "$1/node" --no-audit --no-fund --silent @laser-dac/ether-dream@0.4.2 ||
-    echo "npm install failed: the Ether Dream client test will be skipped" >&2
+  npm install --prefix "$1/node" --no-audit --no-fund --silent @laser-dac/ether-dream@0.4.2 \
+    @laser-dac/lasercube-wifi@0.5.9 ||
+    echo "npm install failed: the Ether Dream and LaserCube client tests will be skipped" >&2
 }
 
 cmd_run() {

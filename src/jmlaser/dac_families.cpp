@@ -4,6 +4,7 @@
 
 #include "jmlaser/etherdream_dac.h"
 #include "jmlaser/idn_dac.h"
+#include "jmlaser/lasercube_dac.h"
 #include "jmlaser/virtual_dac.h"
 
 namespace lumarex::jmlaser {
@@ -38,6 +39,11 @@ std::vector<std::unique_ptr<DacFamily>> MakeDacFamilies(const Clock& clock,
   idn.hosts = SplitHostList(environment("LUMAREX_IDN"));
   idn.broadcast = broadcast;
   families.push_back(std::make_unique<IdnFamily>(std::move(idn)));
+
+  LaserCubeOptions laserCube;
+  laserCube.hosts = SplitHostList(environment("LUMAREX_LASERCUBE"));
+  laserCube.broadcast = broadcast;
+  families.push_back(std::make_unique<LaserCubeFamily>(std::move(laserCube)));
 
   return families;
 }
