@@ -20,25 +20,19 @@ struct Controls {
     Parameter.SetVisible(false);
   }
 
-  // Every position a record carries, for "the controls are as they were".
+  // Every position a record carries, for "the controls are as they were"; the ranges last.
   std::vector<int32_t> Positions() const {
-    std::vector<int32_t> p = {output.Scanspeed.Position(),
-                              output.FrameChangeMode,
-                              output.Farbverschiebung.Position(),
-                              output.Extrapoints.Position(),
-                              output.Scanner_Invers.Position(),
-                              output.Dimmen_RGB.Position(),
-                              Irq_Speed.Position(),
-                              OGL_Effekt.Position()};
-    for (const RangeSlider* s : Ranges()) {
-      p.push_back(s->Left());
-      p.push_back(s->Right());
+    std::vector<int32_t> p = {output.FrameChangeMode};
+    for (const ValueControl* c :
+         {&output.Scanspeed, &output.Farbverschiebung, &output.Extrapoints, &output.Scanner_Invers,
+          &output.Dimmen_RGB, &Irq_Speed, &OGL_Effekt}) {
+      p.push_back(c->Position());
+    }
+    for (const RangeSlider* s : {&output.Achse_X, &output.Achse_Y, &output.Rot_to_Laser,
+                                 &output.Gruen_to_Laser, &output.Blau_to_Laser}) {
+      p.insert(p.end(), {s->Left(), s->Right()});
     }
     return p;
-  }
-  std::array<const RangeSlider*, 5> Ranges() const {
-    return {&output.Achse_X, &output.Achse_Y, &output.Rot_to_Laser, &output.Gruen_to_Laser,
-            &output.Blau_to_Laser};
   }
   std::vector<int32_t> RangePositions() const {
     const std::vector<int32_t> p = Positions();
@@ -55,24 +49,13 @@ struct Controls {
   Image Parameter_Auf{"Parameter_Auf"};
   Image Parameter_Zu{"Parameter_Zu"};
   Image Parameter{"Parameter"};
-  ParameterControls controls{output.Scanspeed,
-                             output.Framewechsel,
-                             output.FrameChangeMode,
-                             output.Farbverschiebung,
-                             output.Extrapoints,
-                             output.Scanner_Invers,
-                             output.Achse_X,
-                             output.Achse_Y,
-                             output.Rot_to_Laser,
-                             output.Gruen_to_Laser,
-                             output.Blau_to_Laser,
-                             output.Dimmen_RGB,
-                             output.PowerUnlocked,
-                             Irq_Speed,
-                             OGL_Effekt,
-                             Parameter_Auf,
-                             Parameter_Zu,
-                             Parameter};
+  // clang-format off
+  ParameterControls controls{output.Scanspeed, output.Framewechsel, output.FrameChangeMode,
+      output.Farbverschiebung, output.Extrapoints, output.Scanner_Invers, output.Achse_X,
+      output.Achse_Y, output.Rot_to_Laser, output.Gruen_to_Laser, output.Blau_to_Laser,
+      output.Dimmen_RGB, output.PowerUnlocked, Irq_Speed, OGL_Effekt, Parameter_Auf, Parameter_Zu,
+      Parameter};
+  // clang-format on
   test::RecordingDesktop desktop;
   ParameterFiles files{controls, store, desktop};
 };
@@ -154,11 +137,9 @@ TEST_F(ParameterFilesTest, ProjectorFileNameAndSizeChecksLeaveTheControlsOnFailu
   std::vector<uint8_t> bytes(current.bytes.begin(), current.bytes.end());
   bytes[1] = 66;
   const std::vector<int32_t> before = Positions();
-  test::WriteBytes(dir.File("long.pro"), [&] {
-    auto b = bytes;
-    b.push_back(0);
-    return b;
-  }());
+  bytes.push_back(0);
+  test::WriteBytes(dir.File("long.pro"), bytes);
+  bytes.pop_back();
   std::filesystem::create_directory(dir.File("folder.pro"));
   EXPECT_EQ(files.LoadProjectorParameters(dir.File("long.pro")), ProjectorLoad::kBadLength);
   EXPECT_EQ(files.LoadProjectorParameters(dir.File("setup.dat")), ProjectorLoad::kBadName);
@@ -207,7 +188,7 @@ TEST_F(ParameterFilesTest, ShowFileHonoursProtectionAndPowerLock) {
   ASSERT_TRUE(files.LoadShowParameters(dir.File("show.ild")));
   EXPECT_EQ(RangePositions(), startRanges);
   EXPECT_EQ(output.Dimmen_RGB.Position(), 10);
-  EXPECT_EQ(Positions()[0], 70);
+  EXPECT_EQ(output.Scanspeed.Position(), 70);
   EXPECT_EQ(output.FrameChangeMode, 1);
   EXPECT_EQ(output.Farbverschiebung.Position(), 2);
   EXPECT_EQ(output.Extrapoints.Position(), 4);
