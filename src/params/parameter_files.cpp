@@ -57,9 +57,12 @@ std::optional<std::string> ParameterFiles::SaveProjectorParameters(const std::st
 
 bool ParameterFiles::LoadShowParameters(const std::string& showPath) {
   const std::optional<std::string> path = FindShowParametersBeside(showPath);
-  if (!path) return false;
+  return path && LoadShowParameterFile(*path);
+}
+
+bool ParameterFiles::LoadShowParameterFile(const std::string& path) {
   ParameterRecord record;
-  if (ReadParameterRecordFile(*path, record) != ParameterFileRead::kOk) return false;
+  if (ReadParameterRecordFile(path, record) != ParameterFileRead::kOk) return false;
   ApplyParameterRecord(controls_, record, true);
   ShowParameterImage();
   desktop_.ProcessPendingMessages();

@@ -44,6 +44,8 @@ class ParameterFiles {
   // and lets pending messages be processed. True when a record was applied; nothing is
   // reported either way.
   bool LoadShowParameters(const std::string& showPath);
+  // The same for a show parameter file named directly.
+  bool LoadShowParameterFile(const std::string& path);
 
   // Writes the controls' record beside a show file (ShowParameterFileName), letting pending
   // messages be processed once the file is created. False with IoStatus
