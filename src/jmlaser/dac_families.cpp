@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "jmlaser/etherdream_dac.h"
+#include "jmlaser/helios_dac.h"
 #include "jmlaser/idn_dac.h"
 #include "jmlaser/lasercube_dac.h"
 #include "jmlaser/virtual_dac.h"
@@ -44,6 +45,11 @@ std::vector<std::unique_ptr<DacFamily>> MakeDacFamilies(const Clock& clock,
   laserCube.hosts = SplitHostList(environment("LUMAREX_LASERCUBE"));
   laserCube.broadcast = broadcast;
   families.push_back(std::make_unique<LaserCubeFamily>(std::move(laserCube)));
+
+  HeliosOptions helios;
+  const std::string usbBackend = environment("LUMAREX_USB_BACKEND");
+  helios.usb = usbBackend.empty() ? MakeLibusbBackend() : LoadUsbBackend(usbBackend);
+  families.push_back(std::make_unique<HeliosFamily>(std::move(helios)));
 
   return families;
 }

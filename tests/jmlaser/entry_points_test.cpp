@@ -75,6 +75,11 @@ class EntryPointsTest : public ::testing::Test {
   void SetUp() override {
     ::unsetenv("LUMAREX_ETHERDREAM");
     ::setenv("LUMAREX_ETHERDREAM_LISTEN_MS", "0", 1);
+    // Nothing leaves this machine: no search broadcasts, no network DACs named, no USB.
+    ::setenv("LUMAREX_DAC_BROADCAST", "none", 1);
+    ::unsetenv("LUMAREX_IDN");
+    ::unsetenv("LUMAREX_LASERCUBE");
+    ::unsetenv("LUMAREX_USB_BACKEND");
     capture_ = std::filesystem::temp_directory_path() /
                ("lumarex_entry_capture_" + std::to_string(::getpid()) + ".bin");
     std::filesystem::remove(capture_);
