@@ -119,7 +119,8 @@ HeadlessContext::~HeadlessContext() {
     eglMakeCurrent(e.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     eglDestroyContext(e.display, e.context);
   }
-  eglTerminate(e.display);
+  // The display is the process's one surfaceless display, shared by every context made on
+  // it; terminating it would pull the driver from under another live context.
 }
 
 bool HeadlessContext::MakeCurrent() {

@@ -13,7 +13,8 @@ inline bool IsLit(const ShowPoint& p) {
 }
 
 void AddMarkers(std::span<const ShowPoint> pts, int32_t shift, bool lit, DrawList& out) {
-  out.Begin(Primitive::kQuads, 1.0f, false, false);
+  Vertex* w =
+      out.Begin(Primitive::kQuads, 1.0f, false, false, static_cast<uint32_t>(pts.size()) * 4);
   for (const ShowPoint& p : pts) {
     if (IsLit(p) != lit) continue;
     const uint8_t r = lit ? p.R : kGrey;
@@ -21,18 +22,19 @@ void AddMarkers(std::span<const ShowPoint> pts, int32_t shift, bool lit, DrawLis
     const uint8_t b = lit ? p.B : kGrey;
     const int32_t x = p.X + shift;
     const int32_t y = p.Y;
-    out.Add(x - kMarkerHalfSide, y - kMarkerHalfSide, r, g, b);
-    out.Add(x - kMarkerHalfSide, y + kMarkerHalfSide, r, g, b);
-    out.Add(x + kMarkerHalfSide, y + kMarkerHalfSide, r, g, b);
-    out.Add(x + kMarkerHalfSide, y - kMarkerHalfSide, r, g, b);
+    w = Put(w, x - kMarkerHalfSide, y - kMarkerHalfSide, r, g, b);
+    w = Put(w, x - kMarkerHalfSide, y + kMarkerHalfSide, r, g, b);
+    w = Put(w, x + kMarkerHalfSide, y + kMarkerHalfSide, r, g, b);
+    w = Put(w, x + kMarkerHalfSide, y - kMarkerHalfSide, r, g, b);
   }
-  out.End();
+  out.End(w);
 }
 
 // Blanked moves in grey first, then the lit vectors over them in their end points' colours.
 void AddSegments(std::span<const ShowPoint> pts, int32_t shift, DrawList& out) {
   for (const bool lit : {false, true}) {
-    out.Begin(Primitive::kLines, 1.0f, false, false);
+    Vertex* w =
+        out.Begin(Primitive::kLines, 1.0f, false, false, static_cast<uint32_t>(pts.size()) * 2);
     for (size_t i = 1; i < pts.size(); ++i) {
       const ShowPoint& p = pts[i];
       if (IsLit(p) != lit) continue;
@@ -40,10 +42,10 @@ void AddSegments(std::span<const ShowPoint> pts, int32_t shift, DrawList& out) {
       const uint8_t r = lit ? p.R : kGrey;
       const uint8_t g = lit ? p.G : kGrey;
       const uint8_t b = lit ? p.B : kGrey;
-      out.Add(from.X + shift, from.Y, r, g, b);
-      out.Add(p.X + shift, p.Y, r, g, b);
+      w = Put(w, from.X + shift, from.Y, r, g, b);
+      w = Put(w, p.X + shift, p.Y, r, g, b);
     }
-    out.End();
+    out.End(w);
   }
 }
 
@@ -53,10 +55,10 @@ void BuildComparisonPicture(std::span<const ShowPoint> unoptimised,
                             std::span<const ShowPoint> optimised, DrawList& out) {
   out.Reset(true);
   out.Reserve(static_cast<uint32_t>(unoptimised.size() + optimised.size()) * 6 + 2, 9);
-  out.Begin(Primitive::kLines, 1.0f, false, false);
-  out.Add(0, -kDividerReach, kGrey, kGrey, kGrey);
-  out.Add(0, kDividerReach, kGrey, kGrey, kGrey);
-  out.End();
+  Vertex* w = out.Begin(Primitive::kLines, 1.0f, false, false, 2);
+  w = Put(w, 0, -kDividerReach, kGrey, kGrey, kGrey);
+  w = Put(w, 0, kDividerReach, kGrey, kGrey, kGrey);
+  out.End(w);
   if (unoptimised.size() <= 1) return;
 
   AddMarkers(unoptimised, kUnoptimisedShiftX, false, out);

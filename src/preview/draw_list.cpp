@@ -21,16 +21,34 @@ const char* PrimitiveName(Primitive primitive) {
 
 void DrawList::Reserve(uint32_t vertices, uint32_t batches) {
   if (vertices > vertexCapacity_) {
+    // Doubling keeps a list that grows picture by picture from reallocating often.
+    vertices = std::max(vertices, vertexCapacity_ * 2);
     auto grown = std::make_unique_for_overwrite<Vertex[]>(vertices);
     if (vertexCount_ > 0) std::memcpy(grown.get(), vertices_.get(), vertexCount_ * sizeof(Vertex));
     vertices_ = std::move(grown);
     vertexCapacity_ = vertices;
   }
-  batches_.reserve(batches);
+  if (batches > batchCapacity_) {
+    batches = std::max(batches, batchCapacity_ * 2);
+    auto grown = std::make_unique_for_overwrite<Batch[]>(batches);
+    if (batchCount_ > 0) std::memcpy(grown.get(), batches_.get(), batchCount_ * sizeof(Batch));
+    batches_ = std::move(grown);
+    batchCapacity_ = batches;
+  }
 }
 
-void DrawList::Grow() {
-  Reserve(std::max<uint32_t>(1024, vertexCapacity_ * 2), 0);
+void DrawList::SplitOpenBatch(uint32_t count, uint32_t verticesEach) {
+  const Batch open = batches_[batchCount_ - 1];
+  const uint32_t at = batchCount_ - 1;
+  const uint32_t pieces = (count + verticesEach - 1) / verticesEach;
+  Reserve(0, at + pieces);
+  batchCount_ = at + pieces;
+  Batch* out = batches_.get() + at;
+  Batch each = open;
+  each.count = verticesEach;
+  for (uint32_t k = 0; k + 1 < pieces; ++k, each.first += verticesEach) out[k] = each;
+  each.count = count - (pieces - 1) * verticesEach;
+  out[pieces - 1] = each;
 }
 
 }  // namespace lumarex

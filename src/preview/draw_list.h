@@ -27,12 +27,12 @@ struct Vertex {
 
 // One primitive group with the drawing state it is drawn in.
 struct Batch {
-  Primitive primitive = Primitive::kLines;
-  float lineWidth = 1.0f;
-  bool blend = false;   // source-alpha / one: additive light
-  bool smooth = false;  // colours interpolated along the primitive
-  uint32_t first = 0;   // into the list's vertices
-  uint32_t count = 0;
+  uint32_t first;  // into the list's vertices
+  uint32_t count;
+  float lineWidth;
+  Primitive primitive;
+  bool blend;   // source-alpha / one: additive light
+  bool smooth;  // colours interpolated along the primitive
 
   friend bool operator==(const Batch&, const Batch&) = default;
 };
@@ -47,42 +47,66 @@ class DrawList {
   // Forgets the picture, keeping the memory.
   void Reset(bool clear) {
     clear_ = clear;
-    batches_.clear();
+    batchCount_ = 0;
     vertexCount_ = 0;
   }
+  // Grows the memory to `vertices` and `batches` in all, keeping what is there.
   void Reserve(uint32_t vertices, uint32_t batches);
 
-  // Opens a batch; vertices added until End belong to it. A batch left without vertices is
-  // dropped at End, so the list holds only primitives that draw something.
-  void Begin(Primitive primitive, float lineWidth, bool blend, bool smooth) {
-    batches_.push_back(Batch{primitive, lineWidth, blend, smooth, vertexCount_, 0});
+  // Opens a batch with room for up to `maxVertices` and answers where they go; the builder
+  // writes through the pointer (with Put) and hands the end back to End. Writing through a
+  // local pointer keeps the per-vertex work free of reloads: byte stores may alias anything,
+  // the list's own members included.
+  Vertex* Begin(Primitive primitive, float lineWidth, bool blend, bool smooth,
+                uint32_t maxVertices) {
+    if (vertexCapacity_ - vertexCount_ < maxVertices) Reserve(vertexCount_ + maxVertices, 0);
+    if (batchCount_ == batchCapacity_) Reserve(0, batchCount_ + 1);
+    batches_[batchCount_++] = Batch{vertexCount_, 0, lineWidth, primitive, blend, smooth};
+    return vertices_.get() + vertexCount_;
   }
-  void Add(int32_t x, int32_t y, uint8_t r, uint8_t g, uint8_t b, uint8_t a = 255) {
-    if (vertexCount_ == vertexCapacity_) Grow();
-    vertices_[vertexCount_++] = Vertex{x, y, r, g, b, a};
-  }
-  void End() {
-    Batch& open = batches_.back();
-    open.count = vertexCount_ - open.first;
-    if (open.count == 0) batches_.pop_back();
+  // Closes the open batch at `end`; a batch left without vertices is dropped, so the list
+  // holds only primitives that draw something. With `verticesEach`, the vertices written
+  // become one batch for each `verticesEach` of them: primitives of their own.
+  void End(const Vertex* end, uint32_t verticesEach = 0) {
+    const Batch open = batches_[batchCount_ - 1];
+    const auto count = static_cast<uint32_t>(end - (vertices_.get() + open.first));
+    vertexCount_ = open.first + count;
+    if (count == 0) {
+      --batchCount_;
+    } else if (verticesEach == 0 || count <= verticesEach) {
+      batches_[batchCount_ - 1].count = count;
+    } else {
+      SplitOpenBatch(count, verticesEach);
+    }
   }
 
   bool Clears() const { return clear_; }
-  std::span<const Batch> Batches() const { return batches_; }
+  std::span<const Batch> Batches() const { return {batches_.get(), batchCount_}; }
   std::span<const Vertex> Vertices() const { return {vertices_.get(), vertexCount_}; }
   std::span<const Vertex> VerticesOf(const Batch& batch) const {
     return {vertices_.get() + batch.first, batch.count};
   }
 
  private:
-  void Grow();
+  void SplitOpenBatch(uint32_t count, uint32_t verticesEach);
 
   bool clear_ = false;
-  std::vector<Batch> batches_;
+  // Plain arrays rather than vectors: a picture writes up to a batch and six vertices a
+  // point, and neither needs initialising before it is written.
+  std::unique_ptr<Batch[]> batches_;
+  uint32_t batchCount_ = 0;
+  uint32_t batchCapacity_ = 0;
   std::unique_ptr<Vertex[]> vertices_;
   uint32_t vertexCount_ = 0;
   uint32_t vertexCapacity_ = 0;
 };
+
+// Writes one vertex and answers the place of the next.
+inline Vertex* Put(Vertex* at, int32_t x, int32_t y, uint8_t r, uint8_t g, uint8_t b,
+                   uint8_t a = 255) {
+  *at = Vertex{x, y, r, g, b, a};
+  return at + 1;
+}
 
 // An orthographic view: the coordinates that land on the panel's edges.
 struct OrthoView {

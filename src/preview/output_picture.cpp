@@ -30,18 +30,18 @@ inline int32_t WindowEdge(int64_t value, double scale, int32_t offset) {
   return static_cast<int32_t>(scaled + kFieldCentre + offset);
 }
 
-void AddWindowOutline(const OutputWindow& w, DrawList& out) {
-  out.Begin(Primitive::kLineStrip, 1.0f, false, false);
-  const int32_t l = w.left - kFieldCentre;
-  const int32_t r = w.right - kFieldCentre;
-  const int32_t b = w.bottom - kFieldCentre;
-  const int32_t t = w.top - kFieldCentre;
-  out.Add(l, b, kWindowGrey, kWindowGrey, kWindowGrey);
-  out.Add(l, t, kWindowGrey, kWindowGrey, kWindowGrey);
-  out.Add(r, t, kWindowGrey, kWindowGrey, kWindowGrey);
-  out.Add(r, b, kWindowGrey, kWindowGrey, kWindowGrey);
-  out.Add(l, b, kWindowGrey, kWindowGrey, kWindowGrey);
-  out.End();
+void AddWindowOutline(const OutputWindow& window, DrawList& out) {
+  Vertex* w = out.Begin(Primitive::kLineStrip, 1.0f, false, false, 5);
+  const int32_t l = window.left - kFieldCentre;
+  const int32_t r = window.right - kFieldCentre;
+  const int32_t b = window.bottom - kFieldCentre;
+  const int32_t t = window.top - kFieldCentre;
+  w = Put(w, l, b, kWindowGrey, kWindowGrey, kWindowGrey);
+  w = Put(w, l, t, kWindowGrey, kWindowGrey, kWindowGrey);
+  w = Put(w, r, t, kWindowGrey, kWindowGrey, kWindowGrey);
+  w = Put(w, r, b, kWindowGrey, kWindowGrey, kWindowGrey);
+  w = Put(w, l, b, kWindowGrey, kWindowGrey, kWindowGrey);
+  out.End(w);
 }
 
 }  // namespace
@@ -58,31 +58,32 @@ OutputPictureCounts BuildOutputPicture(std::span<const DacPoint> points,
   out.Reserve(static_cast<uint32_t>(points.size()) * 6 + 8, 4);
   if (window) AddWindowOutline(*window, out);
 
-  out.Begin(Primitive::kLines, 1.0f, false, false);
+  Vertex* w =
+      out.Begin(Primitive::kLines, 1.0f, false, false, static_cast<uint32_t>(points.size()) * 2);
   for (size_t k = 1; k < points.size(); ++k) {
     const DacPoint& p = points[k];
     const DacPoint& from = points[k - 1];
     if (IsLit(p) || (p.x == from.x && p.y == from.y)) continue;
-    out.Add(PanelX(from), PanelY(from), kMoveGrey, kMoveGrey, kMoveGrey);
-    out.Add(PanelX(p), PanelY(p), kMoveGrey, kMoveGrey, kMoveGrey);
+    w = Put(w, PanelX(from), PanelY(from), kMoveGrey, kMoveGrey, kMoveGrey);
+    w = Put(w, PanelX(p), PanelY(p), kMoveGrey, kMoveGrey, kMoveGrey);
     ++counts.blankedMoves;
   }
-  out.End();
+  out.End(w);
 
-  out.Begin(Primitive::kLines, 1.0f, false, false);
+  w = out.Begin(Primitive::kLines, 1.0f, false, false, static_cast<uint32_t>(points.size()) * 2);
   for (size_t k = 1; k < points.size(); ++k) {
     const DacPoint& p = points[k];
     if (!IsLit(p)) continue;
     const DacPoint& from = points[k - 1];
-    out.Add(PanelX(from), PanelY(from), p.r, p.g, p.b);
-    out.Add(PanelX(p), PanelY(p), p.r, p.g, p.b);
+    w = Put(w, PanelX(from), PanelY(from), p.r, p.g, p.b);
+    w = Put(w, PanelX(p), PanelY(p), p.r, p.g, p.b);
     ++counts.litSegments;
   }
-  out.End();
+  out.End(w);
 
   // One faint square for each run of points at one place, in the colour of its first lit
   // point (grey when the beam waits dark), so that the dwell the transform adds shows.
-  out.Begin(Primitive::kQuads, 1.0f, true, false);
+  w = out.Begin(Primitive::kQuads, 1.0f, true, false, static_cast<uint32_t>(points.size()) * 4);
   for (size_t k = 0; k < points.size();) {
     size_t end = k + 1;
     const DacPoint* colour = IsLit(points[k]) ? &points[k] : nullptr;
@@ -96,15 +97,15 @@ OutputPictureCounts BuildOutputPicture(std::span<const DacPoint> points,
       const uint8_t r = colour != nullptr ? colour->r : kMoveGrey;
       const uint8_t g = colour != nullptr ? colour->g : kMoveGrey;
       const uint8_t b = colour != nullptr ? colour->b : kMoveGrey;
-      out.Add(x - kDwellHalfSide, y - kDwellHalfSide, r, g, b, kDwellAlpha);
-      out.Add(x - kDwellHalfSide, y + kDwellHalfSide, r, g, b, kDwellAlpha);
-      out.Add(x + kDwellHalfSide, y + kDwellHalfSide, r, g, b, kDwellAlpha);
-      out.Add(x + kDwellHalfSide, y - kDwellHalfSide, r, g, b, kDwellAlpha);
+      w = Put(w, x - kDwellHalfSide, y - kDwellHalfSide, r, g, b, kDwellAlpha);
+      w = Put(w, x - kDwellHalfSide, y + kDwellHalfSide, r, g, b, kDwellAlpha);
+      w = Put(w, x + kDwellHalfSide, y + kDwellHalfSide, r, g, b, kDwellAlpha);
+      w = Put(w, x + kDwellHalfSide, y - kDwellHalfSide, r, g, b, kDwellAlpha);
       ++counts.dwellPoints;
     }
     k = end;
   }
-  out.End();
+  out.End(w);
   return counts;
 }
 

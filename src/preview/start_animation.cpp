@@ -107,16 +107,16 @@ void StartAnimation::AnimationStep(uint16_t angle, int32_t tilt, DrawList& out) 
 
   out.Reset(true);
   out.Reserve(2 * kSpherePoints, 1);
-  out.Begin(Primitive::kLines, kBallLineWidth, false, false);
+  Vertex* w = out.Begin(Primitive::kLines, kBallLineWidth, false, false, 2 * kSpherePoints);
   for (uint32_t i = 2; i <= kSpherePoints; ++i) {
     const SpherePoint& p = rotated_[i];
     if (p.Z <= 0) continue;  // the back half stays hidden
     const RgbColour& c = SphereColours[SphereColourIndex(i)];
     const SpherePoint& from = rotated_[i - 1];
-    out.Add(from.X, from.Y, c.R, c.G, c.B);
-    out.Add(p.X, p.Y, c.R, c.G, c.B);
+    w = Put(w, from.X, from.Y, c.R, c.G, c.B);
+    w = Put(w, p.X, p.Y, c.R, c.G, c.B);
   }
-  out.End();
+  out.End(w);
 }
 
 uint32_t StartAnimation::StagePoints(std::span<SequencePoint> staged) const {
