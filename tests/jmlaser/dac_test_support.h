@@ -69,3 +69,11 @@ class FixedPortLock {
 };
 
 }  // namespace lumarex::jmlaser::testing
+
+namespace lumarex::jmlaser {
+// How gtest prints a point when a comparison fails.
+inline void PrintTo(const DacPoint& p, std::ostream* out) {
+  *out << "{" << p.x << ", " << p.y << ", " << int{p.r} << ", " << int{p.g} << ", " << int{p.b}
+       << ", " << int{p.i} << "}";
+}
+}  // namespace lumarex::jmlaser
