@@ -44,7 +44,6 @@ void PutText(std::vector<uint8_t>& out, const std::string& text, size_t size) {
 // green, blue and intensity.
 constexpr std::array<uint16_t, 8> kTags = {kTagX,   kTagPrecision, kTagY,    kTagPrecision,
                                            kTagRed, kTagGreen,     kTagBlue, kTagIntensity};
-constexpr size_t kConfigSize = 4 + kTags.size() * 2;
 constexpr size_t kChunkHeaderSize = 4;
 
 // Bounds for a projector that takes arbitrary input: no frame grows beyond this.
