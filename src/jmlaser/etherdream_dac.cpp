@@ -19,6 +19,7 @@
 #include "jmlaser/etherdream_protocol.h"
 #include "jmlaser/frame_slots.h"
 #include "jmlaser/net_socket.h"
+#include "jmlaser/scan_watchdog.h"
 
 namespace lumarex::jmlaser {
 
@@ -58,7 +59,8 @@ class EtherDreamStream final : public DacStream {
         locator_(info.locator),
         capacity_(info.bufferCapacity > 0 ? info.bufferCapacity : ed::kDefaultBufferCapacity),
         responseTimeoutMs_(options.responseTimeoutMs),
-        cancelFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+        cancelFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+        watchdog_(options.watchdogHold) {
     worker_ = std::thread([this] { Run(); });
     std::unique_lock lock(mutex_);
     changed_.wait_for(lock, std::chrono::milliseconds(options.openWaitMs),
@@ -106,6 +108,7 @@ class EtherDreamStream final : public DacStream {
     if (!connected_) return kJmLaserErrorDisconnected;
     if (incoming_.valid && !replaceWaiting) return kJmLaserErrorBusy;
     incoming_.Assign(points, ClampSpeed(info_, pps));
+    writtenAt_ = steady_clock::now();
     wake_.notify_all();
     return kJmLaserOk;
   }
@@ -258,6 +261,17 @@ class EtherDreamStream final : public DacStream {
     if (stopped) {
       playing_.valid = false;
       cursor_ = 0;
+      watchdog_.Disarm();
+    }
+    if (started && playing_.valid && watchdog_.ShouldBlank(steady_clock::now())) {
+      // The Ether Dream blanks by stopping playback: it idles dark with its shutter shut,
+      // and the next frame prepares and begins it again.
+      playing_.valid = false;
+      cursor_ = 0;
+      watchdog_.Disarm();
+      if (status_.PlaybackState() != ed::Playback::kIdle && Simple(ed::kStop) == Reply::kLost) {
+        return 0;
+      }
     }
     if (!started || stopped) {
       if (status_.PlaybackState() != ed::Playback::kIdle && Simple(ed::kStop) == Reply::kLost) {
@@ -310,6 +324,7 @@ class EtherDreamStream final : public DacStream {
     if (!incoming_.valid) return false;
     std::swap(playing_, incoming_);
     incoming_.valid = false;
+    watchdog_.FrameWritten(playing_.points, writtenAt_);
     cursor_ = 0;
     return true;
   }
@@ -357,6 +372,7 @@ class EtherDreamStream final : public DacStream {
   std::condition_variable wake_;
   std::condition_variable changed_;
   HeldFrame incoming_;
+  steady_clock::time_point writtenAt_;
   bool started_ = false;
   bool connected_ = false;
   bool connectWanted_ = true;
@@ -372,6 +388,7 @@ class EtherDreamStream final : public DacStream {
   UniqueFd cancelFd_;
   UniqueFd link_;
   HeldFrame playing_;
+  ScanWatchdog watchdog_;
   size_t cursor_ = 0;
   int32_t sentRate_ = 0;
   int32_t channels_ = 4;

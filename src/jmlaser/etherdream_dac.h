@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +22,8 @@ struct EtherDreamOptions {
   int responseTimeoutMs = 1000;
   // How long opening waits for the connection before it returns (the rest happens behind).
   int openWaitMs = 20;
+  // The scan-fail watchdog: a spot held this long without a new frame is darkened.
+  std::chrono::milliseconds watchdogHold{1000};
 };
 
 // "host[:port][,host...]" as LUMAREX_ETHERDREAM gives it; blanks around entries are dropped.

@@ -104,46 +104,51 @@ struct HeliosFamily::Shared {
 
 namespace {
 
-class HeliosStream final : public DacStream {
+// Everything a Helios stream does, owned jointly by the stream and its worker thread: closing
+// must not wait for a transfer that a hung device lets run into its timeout (up to about a
+// second for the largest frame), so the worker may finish on its own after the stream has
+// gone.
+class HeliosCore {
  public:
-  HeliosStream(const DeviceInfo& info, const HeliosOptions& options,
-               std::shared_ptr<HeliosFamily::Shared> shared)
+  HeliosCore(const DeviceInfo& info, const HeliosOptions& options,
+             std::shared_ptr<HeliosFamily::Shared> shared)
       : info_(info),
         options_(options),
         shared_(std::move(shared)),
         watchdog_(options.watchdogHold) {
-    {
-      std::lock_guard lock(shared_->mutex);
-      shared_->open.insert(info_.locator);
-    }
-    worker_ = std::thread([this] { Run(); });
-    std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, milliseconds(options.openWaitMs),
-                      [this] { return connected_ || !connectWanted_; });
+    std::lock_guard lock(shared_->mutex);
+    shared_->open.insert(info_.locator);
   }
 
-  HeliosStream(const HeliosStream&) = delete;
-  HeliosStream& operator=(const HeliosStream&) = delete;
+  HeliosCore(const HeliosCore&) = delete;
+  HeliosCore& operator=(const HeliosCore&) = delete;
 
-  ~HeliosStream() override {
-    {
-      std::lock_guard lock(mutex_);
-      quit_ = true;
-    }
-    wake_.notify_all();
-    worker_.join();
+  ~HeliosCore() {
     std::lock_guard lock(shared_->mutex);
     shared_->open.erase(info_.locator);
   }
 
-  void Start() override {
+  void WaitOpen(milliseconds patience) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, patience, [this] { return connected_ || !connectWanted_; });
+  }
+
+  // Answers whether the worker finished within `patience`.
+  bool Quit(milliseconds patience) {
+    std::unique_lock lock(mutex_);
+    quit_ = true;
+    wake_.notify_all();
+    return changed_.wait_for(lock, patience, [this] { return finished_; });
+  }
+
+  void Start() {
     std::lock_guard lock(mutex_);
     started_ = true;
     if (!connected_) connectWanted_ = true;
     wake_.notify_all();
   }
 
-  void Stop() override {
+  void Stop() {
     std::lock_guard lock(mutex_);
     started_ = false;
     ++stops_;
@@ -151,12 +156,12 @@ class HeliosStream final : public DacStream {
     wake_.notify_all();
   }
 
-  bool IsReady() override {
+  bool IsReady() {
     std::lock_guard lock(mutex_);
     return connected_ && started_ && !incoming_.valid;
   }
 
-  int32_t Write(std::span<const DacPoint> points, int32_t pps, bool replaceWaiting) override {
+  int32_t Write(std::span<const DacPoint> points, int32_t pps, bool replaceWaiting) {
     std::lock_guard lock(mutex_);
     if (!started_) return kJmLaserErrorNotStarted;
     if (!connected_) return kJmLaserErrorDisconnected;
@@ -167,12 +172,11 @@ class HeliosStream final : public DacStream {
     return kJmLaserOk;
   }
 
-  void SetUsedColourChannels(int32_t count) override {
+  void SetUsedColourChannels(int32_t count) {
     std::lock_guard lock(mutex_);
     usedChannels_ = count;
   }
 
- private:
   // --- worker thread ---------------------------------------------------------------------
 
   void Run() {
@@ -214,9 +218,14 @@ class HeliosStream final : public DacStream {
     if (usb_) {
       Control(*usb_, helios::kStop, 0);
       Control(*usb_, helios::kShutter, 0);
+      usb_.reset();
     }
+    lock.lock();
+    finished_ = true;
+    changed_.notify_all();
   }
 
+ private:
   bool Connect() {
     UsbResult result = UsbResult::kError;
     usb_ = options_.usb->Open(info_.locator, helios::kInterface, helios::kAlternate, result);
@@ -329,6 +338,7 @@ class HeliosStream final : public DacStream {
   bool connected_ = false;
   bool connectWanted_ = true;
   bool quit_ = false;
+  bool finished_ = false;
   uint64_t stops_ = 0;
   int32_t usedChannels_ = 4;
 
@@ -345,6 +355,40 @@ class HeliosStream final : public DacStream {
   int errors_ = 0;
   bool shutterOpen_ = false;
   bool blanked_ = false;
+};
+
+// How long closing waits for the worker to darken the DAC and let go of it.
+constexpr milliseconds kCloseWait{15};
+
+class HeliosStream final : public DacStream {
+ public:
+  HeliosStream(const DeviceInfo& info, const HeliosOptions& options,
+               std::shared_ptr<HeliosFamily::Shared> shared)
+      : core_(std::make_shared<HeliosCore>(info, options, std::move(shared))) {
+    worker_ = std::thread([core = core_] { core->Run(); });
+    core_->WaitOpen(milliseconds(options.openWaitMs));
+  }
+  HeliosStream(const HeliosStream&) = delete;
+  HeliosStream& operator=(const HeliosStream&) = delete;
+
+  ~HeliosStream() override {
+    if (core_->Quit(kCloseWait)) {
+      worker_.join();
+    } else {
+      worker_.detach();  // it holds the core until its transfer has returned
+    }
+  }
+
+  void Start() override { core_->Start(); }
+  void Stop() override { core_->Stop(); }
+  bool IsReady() override { return core_->IsReady(); }
+  int32_t Write(std::span<const DacPoint> points, int32_t pps, bool replaceWaiting) override {
+    return core_->Write(points, pps, replaceWaiting);
+  }
+  void SetUsedColourChannels(int32_t count) override { core_->SetUsedColourChannels(count); }
+
+ private:
+  std::shared_ptr<HeliosCore> core_;
   std::thread worker_;
 };
 

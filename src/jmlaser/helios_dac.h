@@ -13,7 +13,7 @@ namespace lumarex::jmlaser {
 struct HeliosOptions {
   std::shared_ptr<UsbBackend> usb;
   // How long opening waits for the device before it returns (the rest happens behind).
-  int openWaitMs = 50;
+  int openWaitMs = 20;
   // A frame waits while the DAC's status says busy; asked this often.
   int statusPollMs = 1;
   // This many failed transfers in a row and the device counts as lost.

@@ -29,7 +29,8 @@ bool WaitUntil(const std::function<bool()>& done, milliseconds timeout) {
 std::vector<DacPoint> Square(size_t count, uint8_t red) {
   std::vector<DacPoint> points(count);
   for (size_t k = 0; k < count; ++k) {
-    points[k].x = static_cast<uint16_t>(1000 + k);
+    // Wide enough that the scan-fail watchdog takes it for a figure, not a spot.
+    points[k].x = static_cast<uint16_t>(1000 + k * 150);
     points[k].y = static_cast<uint16_t>(60000 - k);
     points[k].r = red;
     points[k].i = static_cast<uint8_t>(red / 3);
@@ -365,6 +366,25 @@ TEST_F(EtherDreamDacTest, ANamedDacThatIsNotThereIsNeverReadyAndClosesPromptly) 
     stream.reset();
     return 0;
   });
+}
+
+// The scan-fail watchdog (a 200 ms hold here): a held spot stops playback; a new frame
+// starts it again.
+TEST_F(EtherDreamDacTest, AHeldSpotStopsPlaybackUntilTheNextFrame) {
+  options_.watchdogHold = milliseconds(200);
+  family_ = std::make_unique<EtherDreamFamily>(options_);
+  auto stream = OpenStarted();
+  ASSERT_TRUE(stream);
+  const std::vector<DacPoint> spot{{30000, 30000, 255, 255, 255, 255, {}}};
+  ASSERT_EQ(stream->Write(spot, 30000, false), kJmLaserOk);
+  ASSERT_TRUE(WaitUntil([&] { return dac_.Snapshot().playbackState == 2; }, milliseconds(300)));
+  ASSERT_TRUE(WaitUntil([&] { return dac_.Snapshot().playbackState == 0; }, milliseconds(400)));
+  EXPECT_EQ(dac_.Snapshot().commands['s'], 1);
+  EXPECT_EQ(dac_.Snapshot().underflows, 0) << "stopped, not run dry";
+  ASSERT_EQ(stream->Write(Square(200, 255), 30000, false), kJmLaserOk);
+  ASSERT_TRUE(WaitUntil([&] { return dac_.Snapshot().playbackState == 2; }, milliseconds(500)));
+  std::this_thread::sleep_for(milliseconds(300));
+  EXPECT_EQ(dac_.Snapshot().playbackState, 2) << "a frame of normal size keeps playing";
 }
 
 }  // namespace

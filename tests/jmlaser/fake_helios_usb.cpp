@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <thread>
 
 namespace lumarex::jmlaser::testing {
 
@@ -28,6 +29,15 @@ class FakeHeliosHandle final : public UsbDeviceHandle {
   explicit FakeHeliosHandle(std::shared_ptr<FakeHelios> dac) : dac_(std::move(dac)) {}
 
   UsbResult BulkOut(uint8_t endpoint, std::span<const uint8_t> data, unsigned) override {
+    int hangMs = 0;
+    {
+      std::lock_guard lock(dac_->mutex_);
+      hangMs = dac_->state_.hangMs;
+    }
+    if (hangMs > 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(hangMs));
+      return UsbResult::kTimeout;
+    }
     std::lock_guard lock(dac_->mutex_);
     auto& s = dac_->state_;
     if (s.gone) return UsbResult::kGone;

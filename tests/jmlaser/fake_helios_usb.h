@@ -24,6 +24,7 @@ class FakeHelios {
     bool gone = false;
     int stallBulkOut = 0;    // the next n frame transfers stall
     int stallControlIn = 0;  // the next n reads of an answer stall
+    int hangMs = 0;          // frame transfers run into a timeout of this length
     std::vector<std::vector<uint8_t>> transfers;
     std::vector<helios::DecodedFrame> frames;
     std::vector<uint8_t> controls;  // command bytes in the order they came

@@ -161,6 +161,18 @@ TEST_F(HeliosDacTest, RecoversFromStallsDarkensAHeldSpotAndLetsAVanishedDacGo) {
   ASSERT_EQ(stream->Write(Ramp(100, 2), 20000, false), kJmLaserOk);
   ASSERT_TRUE(WaitUntil([&] { return dac_->Snapshot().shutterOpen; }, milliseconds(300)));
 
+  // A DAC that hangs in a frame transfer holds up nobody: closing returns at once.
+  dac_->Change([](FakeHelios::State& s) { s.hangMs = 400; });
+  ASSERT_EQ(stream->Write(Ramp(100, 5), 20000, false), kJmLaserOk);
+  std::this_thread::sleep_for(milliseconds(50));
+  Prompt([&] {
+    stream.reset();
+    return 0;
+  });
+  dac_->Change([](FakeHelios::State& s) { s.hangMs = 0; });
+  stream = OpenStarted(family);
+  ASSERT_TRUE(WaitUntil([&] { return stream != nullptr; }, milliseconds(600)));
+
   usb_->Unplug("1-2");
   ASSERT_TRUE(WaitUntil(
       [&] {
