@@ -31,6 +31,17 @@ struct DeviceInfo {
   int32_t bufferCapacity = 0;  // points the device itself can queue, 0 when it has no queue
 };
 
+// A name as the program shows it: its filter keeps only letters, digits, blanks and minus
+// signs, so every other character becomes a minus sign here rather than vanishing there.
+inline std::string DisplaySafe(std::string text) {
+  for (char& c : text) {
+    const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                      c == ' ' || c == '-';
+    if (!keep) c = '-';
+  }
+  return text;
+}
+
 inline int32_t ClampSpeed(const DeviceInfo& device, int32_t pointsPerSecond) {
   if (pointsPerSecond < device.minSpeed) return device.minSpeed;
   if (pointsPerSecond > device.maxSpeed) return device.maxSpeed;

@@ -20,6 +20,7 @@
 #include "jmlaser/frame_slots.h"
 #include "jmlaser/net_socket.h"
 #include "jmlaser/scan_watchdog.h"
+#include "jmlaser/worker_stream.h"
 
 namespace lumarex::jmlaser {
 
@@ -44,18 +45,10 @@ std::optional<HostPort> SplitHostPort(const std::string& text) {
   return ParseHostPort(text, ed::kCommandPort);
 }
 
-// For display: the program keeps only letters, digits, blanks and minus signs of a name.
-std::string DisplaySafe(const std::string& text) {
-  std::string out = text;
-  std::replace_if(
-      out.begin(), out.end(), [](char c) { return c == '.' || c == ':'; }, '-');
-  return out;
-}
-
-class EtherDreamStream final : public DacStream {
+class EtherDreamStream final : public WorkerStream {
  public:
   EtherDreamStream(const DeviceInfo& info, const EtherDreamOptions& options)
-      : info_(info),
+      : WorkerStream(info),
         locator_(info.locator),
         capacity_(info.bufferCapacity > 0 ? info.bufferCapacity : ed::kDefaultBufferCapacity),
         responseTimeoutMs_(options.responseTimeoutMs),
@@ -82,42 +75,6 @@ class EtherDreamStream final : public DacStream {
     worker_.join();
   }
 
-  void Start() override {
-    std::lock_guard lock(mutex_);
-    started_ = true;
-    if (!connected_) connectWanted_ = true;
-    wake_.notify_all();
-  }
-
-  void Stop() override {
-    std::lock_guard lock(mutex_);
-    started_ = false;
-    ++stopRequests_;
-    incoming_.valid = false;
-    wake_.notify_all();
-  }
-
-  bool IsReady() override {
-    std::lock_guard lock(mutex_);
-    return connected_ && started_ && !incoming_.valid;
-  }
-
-  int32_t Write(std::span<const DacPoint> points, int32_t pps, bool replaceWaiting) override {
-    std::lock_guard lock(mutex_);
-    if (!started_) return kJmLaserErrorNotStarted;
-    if (!connected_) return kJmLaserErrorDisconnected;
-    if (incoming_.valid && !replaceWaiting) return kJmLaserErrorBusy;
-    incoming_.Assign(points, ClampSpeed(info_, pps));
-    writtenAt_ = steady_clock::now();
-    wake_.notify_all();
-    return kJmLaserOk;
-  }
-
-  void SetUsedColourChannels(int32_t count) override {
-    std::lock_guard lock(mutex_);
-    usedChannels_ = count;
-  }
-
  private:
   enum class Reply { kAck, kNak, kLost };
 
@@ -140,8 +97,8 @@ class EtherDreamStream final : public DacStream {
         continue;
       }
       const bool started = started_;
-      const bool stopped = stopRequests_ != stopsSeen_;
-      stopsSeen_ = stopRequests_;
+      const bool stopped = stops_ != stopsSeen_;
+      stopsSeen_ = stops_;
       channels_ = usedChannels_;
       lock.unlock();
       const int sleepMs = Step(started, stopped);
@@ -151,9 +108,9 @@ class EtherDreamStream final : public DacStream {
         continue;
       }
       if (sleepMs > 0) {
-        const uint64_t stops = stopRequests_;
+        const uint64_t stops = stops_;
         wake_.wait_for(lock, std::chrono::milliseconds(sleepMs), [&] {
-          return quit_ || stops != stopRequests_ || started != started_ ||
+          return quit_ || stops != stops_ || started != started_ ||
                  (started_ && incoming_.valid && !playing_.valid);
         });
       }
@@ -320,11 +277,7 @@ class EtherDreamStream final : public DacStream {
   }
 
   bool TakeIncoming() {
-    std::lock_guard lock(mutex_);
-    if (!incoming_.valid) return false;
-    std::swap(playing_, incoming_);
-    incoming_.valid = false;
-    watchdog_.FrameWritten(playing_.points, writtenAt_);
+    if (!WorkerStream::TakeIncoming(playing_, watchdog_)) return false;
     cursor_ = 0;
     return true;
   }
@@ -367,21 +320,7 @@ class EtherDreamStream final : public DacStream {
     return Command(out.first(ed::kDataHeaderSize + count * ed::kPointSize));
   }
 
-  // --- shared with the caller's thread, under mutex_ ---------------------------------------
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::condition_variable changed_;
-  HeldFrame incoming_;
-  steady_clock::time_point writtenAt_;
-  bool started_ = false;
-  bool connected_ = false;
-  bool connectWanted_ = true;
-  bool quit_ = false;
-  uint64_t stopRequests_ = 0;
-  int32_t usedChannels_ = 4;
-
   // --- worker only -------------------------------------------------------------------------
-  const DeviceInfo info_;
   const std::string locator_;
   const int32_t capacity_;
   const int responseTimeoutMs_;

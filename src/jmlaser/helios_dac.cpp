@@ -11,6 +11,7 @@
 #include "jmlaser/frame_slots.h"
 #include "jmlaser/helios_protocol.h"
 #include "jmlaser/scan_watchdog.h"
+#include "jmlaser/worker_stream.h"
 
 namespace lumarex::jmlaser {
 
@@ -22,15 +23,6 @@ namespace {
 constexpr unsigned kControlTimeoutMs = 16;
 constexpr unsigned kReplyTimeoutMs = 32;
 constexpr int kIdleMs = 10;
-
-std::string DisplaySafe(std::string text) {
-  for (char& c : text) {
-    const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                      c == ' ' || c == '-';
-    if (!keep) c = '-';
-  }
-  return text;
-}
 
 // A control message; a stalled endpoint is cleared and the message sent once more.
 UsbResult Control(UsbDeviceHandle& usb, std::span<const uint8_t> message) {
@@ -108,11 +100,11 @@ namespace {
 // must not wait for a transfer that a hung device lets run into its timeout (up to about a
 // second for the largest frame), so the worker may finish on its own after the stream has
 // gone.
-class HeliosCore {
+class HeliosCore final : public WorkerStream {
  public:
   HeliosCore(const DeviceInfo& info, const HeliosOptions& options,
              std::shared_ptr<HeliosFamily::Shared> shared)
-      : info_(info),
+      : WorkerStream(info),
         options_(options),
         shared_(std::move(shared)),
         watchdog_(options.watchdogHold) {
@@ -123,7 +115,7 @@ class HeliosCore {
   HeliosCore(const HeliosCore&) = delete;
   HeliosCore& operator=(const HeliosCore&) = delete;
 
-  ~HeliosCore() {
+  ~HeliosCore() override {
     std::lock_guard lock(shared_->mutex);
     shared_->open.erase(info_.locator);
   }
@@ -139,42 +131,6 @@ class HeliosCore {
     quit_ = true;
     wake_.notify_all();
     return changed_.wait_for(lock, patience, [this] { return finished_; });
-  }
-
-  void Start() {
-    std::lock_guard lock(mutex_);
-    started_ = true;
-    if (!connected_) connectWanted_ = true;
-    wake_.notify_all();
-  }
-
-  void Stop() {
-    std::lock_guard lock(mutex_);
-    started_ = false;
-    ++stops_;
-    incoming_.valid = false;
-    wake_.notify_all();
-  }
-
-  bool IsReady() {
-    std::lock_guard lock(mutex_);
-    return connected_ && started_ && !incoming_.valid;
-  }
-
-  int32_t Write(std::span<const DacPoint> points, int32_t pps, bool replaceWaiting) {
-    std::lock_guard lock(mutex_);
-    if (!started_) return kJmLaserErrorNotStarted;
-    if (!connected_) return kJmLaserErrorDisconnected;
-    if (incoming_.valid && !replaceWaiting) return kJmLaserErrorBusy;
-    incoming_.Assign(points, ClampSpeed(info_, pps));
-    writtenAt_ = steady_clock::now();
-    wake_.notify_all();
-    return kJmLaserOk;
-  }
-
-  void SetUsedColourChannels(int32_t count) {
-    std::lock_guard lock(mutex_);
-    usedChannels_ = count;
   }
 
   // --- worker thread ---------------------------------------------------------------------
@@ -321,29 +277,11 @@ class HeliosCore {
     return 0;
   }
 
-  void TakeIncoming() {
-    std::lock_guard lock(mutex_);
-    std::swap(current_, incoming_);
-    incoming_.valid = false;
-    watchdog_.FrameWritten(current_.points, writtenAt_);
-  }
+  void TakeIncoming() { WorkerStream::TakeIncoming(current_, watchdog_); }
 
-  // --- shared with the caller's thread, under mutex_ ---------------------------------------
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::condition_variable changed_;
-  HeldFrame incoming_;
-  steady_clock::time_point writtenAt_;
-  bool started_ = false;
-  bool connected_ = false;
-  bool connectWanted_ = true;
-  bool quit_ = false;
-  bool finished_ = false;
-  uint64_t stops_ = 0;
-  int32_t usedChannels_ = 4;
+  bool finished_ = false;  // under mutex_
 
   // --- worker only -------------------------------------------------------------------------
-  const DeviceInfo info_;
   const HeliosOptions options_;
   std::shared_ptr<HeliosFamily::Shared> shared_;
   std::unique_ptr<UsbDeviceHandle> usb_;

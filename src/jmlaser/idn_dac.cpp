@@ -14,6 +14,7 @@
 #include "jmlaser/frame_slots.h"
 #include "jmlaser/idn_protocol.h"
 #include "jmlaser/scan_watchdog.h"
+#include "jmlaser/worker_stream.h"
 
 namespace lumarex::jmlaser {
 
@@ -53,20 +54,10 @@ std::optional<Target> ParseLocator(const std::string& locator) {
   return Target{*address, static_cast<uint8_t>(id)};
 }
 
-// For display: the program keeps only letters, digits, blanks and minus signs of a name.
-std::string DisplaySafe(std::string text) {
-  for (char& c : text) {
-    const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                      c == ' ' || c == '-';
-    if (!keep) c = '-';
-  }
-  return text;
-}
-
-class IdnStream final : public DacStream {
+class IdnStream final : public WorkerStream {
  public:
   IdnStream(const DeviceInfo& info, const Target& target, const IdnOptions& options)
-      : info_(info),
+      : WorkerStream(info),
         options_(options),
         target_(target),
         link_(BindUdpAt(in_addr{htonl(INADDR_ANY)}, 0, false)),
@@ -78,7 +69,7 @@ class IdnStream final : public DacStream {
     }
     worker_ = std::thread([this] { Run(); });
     std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, milliseconds(options.openWaitMs), [this] { return alive_; });
+    changed_.wait_for(lock, milliseconds(options.openWaitMs), [this] { return connected_; });
   }
 
   IdnStream(const IdnStream&) = delete;
@@ -91,41 +82,6 @@ class IdnStream final : public DacStream {
     }
     wake_.notify_all();
     worker_.join();
-  }
-
-  void Start() override {
-    std::lock_guard lock(mutex_);
-    started_ = true;
-    wake_.notify_all();
-  }
-
-  void Stop() override {
-    std::lock_guard lock(mutex_);
-    started_ = false;
-    ++stopRequests_;
-    incoming_.valid = false;
-    wake_.notify_all();
-  }
-
-  bool IsReady() override {
-    std::lock_guard lock(mutex_);
-    return alive_ && started_ && !incoming_.valid;
-  }
-
-  int32_t Write(std::span<const DacPoint> points, int32_t pps, bool replaceWaiting) override {
-    std::lock_guard lock(mutex_);
-    if (!started_) return kJmLaserErrorNotStarted;
-    if (!alive_) return kJmLaserErrorDisconnected;
-    if (incoming_.valid && !replaceWaiting) return kJmLaserErrorBusy;
-    incoming_.Assign(points, ClampSpeed(info_, pps));
-    writtenAt_ = steady_clock::now();
-    wake_.notify_all();
-    return kJmLaserOk;
-  }
-
-  void SetUsedColourChannels(int32_t count) override {
-    std::lock_guard lock(mutex_);
-    usedChannels_ = count;
   }
 
  private:
@@ -164,7 +120,7 @@ class IdnStream final : public DacStream {
   void Run() {
     std::unique_lock lock(mutex_);
     while (!quit_) {
-      const uint64_t stops = stopRequests_;
+      const uint64_t stops = stops_;
       const bool started = started_;
       channels_ = usedChannels_;
       lock.unlock();
@@ -172,7 +128,7 @@ class IdnStream final : public DacStream {
       lock.lock();
       if (sleepMs > 0) {
         wake_.wait_for(lock, milliseconds(sleepMs), [&] {
-          return quit_ || stops != stopRequests_ || started != started_ ||
+          return quit_ || stops != stops_ || started != started_ ||
                  (incoming_.valid && steady_clock::now() >= passEnd_);
         });
       }
@@ -197,10 +153,7 @@ class IdnStream final : public DacStream {
                        now - lastHeard_ < milliseconds(options_.lostAfterMs);
     {
       std::lock_guard lock(mutex_);
-      if (alive != alive_) {
-        alive_ = alive;
-        changed_.notify_all();
-      }
+      SetConnected(alive);
     }
     if (stops != stopsSeen_) {
       stopsSeen_ = stops;
@@ -234,29 +187,9 @@ class IdnStream final : public DacStream {
     return static_cast<int>(std::clamp<int64_t>(untilConfig.count(), 1, kMaxSleepMs));
   }
 
-  bool TakeIncoming() {
-    std::lock_guard lock(mutex_);
-    if (!incoming_.valid) return false;
-    std::swap(current_, incoming_);
-    incoming_.valid = false;
-    watchdog_.FrameWritten(current_.points, writtenAt_);
-    return true;
-  }
-
-  // --- shared with the caller's thread, under mutex_ ---------------------------------------
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::condition_variable changed_;
-  HeldFrame incoming_;
-  steady_clock::time_point writtenAt_;
-  bool started_ = false;
-  bool alive_ = false;
-  bool quit_ = false;
-  uint64_t stopRequests_ = 0;
-  int32_t usedChannels_ = 4;
+  bool TakeIncoming() { return WorkerStream::TakeIncoming(current_, watchdog_); }
 
   // --- worker only -------------------------------------------------------------------------
-  const DeviceInfo info_;
   const IdnOptions options_;
   const Target target_;
   UniqueFd link_;

@@ -17,6 +17,7 @@
 #include "jmlaser/frame_slots.h"
 #include "jmlaser/lasercube_protocol.h"
 #include "jmlaser/scan_watchdog.h"
+#include "jmlaser/worker_stream.h"
 
 namespace lumarex::jmlaser {
 
@@ -43,15 +44,6 @@ std::string Hex(std::span<const uint8_t> bytes) {
     out += digits;
   }
   return out;
-}
-
-std::string DisplaySafe(std::string text) {
-  for (char& c : text) {
-    const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                      c == ' ' || c == '-';
-    if (!keep) c = '-';
-  }
-  return text;
 }
 
 }  // namespace
@@ -165,13 +157,13 @@ class LaserCubeFamily::Link {
 
 namespace {
 
-class LaserCubeStream final : public DacStream {
+class LaserCubeStream final : public WorkerStream {
  public:
   using Link = LaserCubeFamily::Link;
 
   LaserCubeStream(const DeviceInfo& info, in_addr address, std::shared_ptr<Link> link,
                   const LaserCubeOptions& options)
-      : info_(info),
+      : WorkerStream(info),
         address_(address),
         link_(std::move(link)),
         options_(options),
@@ -179,7 +171,7 @@ class LaserCubeStream final : public DacStream {
         watchdog_(options.watchdogHold) {
     worker_ = std::thread([this] { Run(); });
     std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, milliseconds(options.openWaitMs), [this] { return alive_; });
+    changed_.wait_for(lock, milliseconds(options.openWaitMs), [this] { return connected_; });
   }
 
   LaserCubeStream(const LaserCubeStream&) = delete;
@@ -192,42 +184,6 @@ class LaserCubeStream final : public DacStream {
     }
     wake_.notify_all();
     worker_.join();
-  }
-
-  void Start() override {
-    std::lock_guard lock(mutex_);
-    if (!started_) ++starts_;
-    started_ = true;
-    wake_.notify_all();
-  }
-
-  void Stop() override {
-    std::lock_guard lock(mutex_);
-    started_ = false;
-    ++stops_;
-    incoming_.valid = false;
-    wake_.notify_all();
-  }
-
-  bool IsReady() override {
-    std::lock_guard lock(mutex_);
-    return alive_ && started_ && !incoming_.valid;
-  }
-
-  int32_t Write(std::span<const DacPoint> points, int32_t pps, bool replaceWaiting) override {
-    std::lock_guard lock(mutex_);
-    if (!started_) return kJmLaserErrorNotStarted;
-    if (!alive_) return kJmLaserErrorDisconnected;
-    if (incoming_.valid && !replaceWaiting) return kJmLaserErrorBusy;
-    incoming_.Assign(points, ClampSpeed(info_, pps));
-    writtenAt_ = steady_clock::now();
-    wake_.notify_all();
-    return kJmLaserOk;
-  }
-
-  void SetUsedColourChannels(int32_t count) override {
-    std::lock_guard lock(mutex_);
-    usedChannels_ = count;
   }
 
  private:
@@ -329,10 +285,7 @@ class LaserCubeStream final : public DacStream {
                        now - peer.lastHeard < milliseconds(options_.goneAfterMs);
     {
       std::lock_guard lock(mutex_);
-      if (alive != alive_) {
-        alive_ = alive;
-        changed_.notify_all();
-      }
+      SetConnected(alive);
     }
     // While samples stream, their replies show the cube is there and full info is asked
     // seldom; once it falls quiet, it is asked as often as when idle.
@@ -401,12 +354,8 @@ class LaserCubeStream final : public DacStream {
   }
 
   bool TakeIncoming() {
-    std::lock_guard lock(mutex_);
-    if (!incoming_.valid) return false;
-    std::swap(current_, incoming_);
-    incoming_.valid = false;
+    if (!WorkerStream::TakeIncoming(current_, watchdog_)) return false;
     cursor_ = 0;
-    watchdog_.FrameWritten(current_.points, writtenAt_);
     return true;
   }
 
@@ -431,21 +380,7 @@ class LaserCubeStream final : public DacStream {
     outstanding_.emplace_back(static_cast<int32_t>(samples_.size()), now);
   }
 
-  // --- shared with the caller's thread, under mutex_ ---------------------------------------
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::condition_variable changed_;
-  HeldFrame incoming_;
-  steady_clock::time_point writtenAt_;
-  bool started_ = false;
-  bool alive_ = false;
-  bool quit_ = false;
-  uint64_t starts_ = 0;
-  uint64_t stops_ = 0;
-  int32_t usedChannels_ = 4;
-
   // --- worker only -------------------------------------------------------------------------
-  const DeviceInfo info_;
   const in_addr address_;
   std::shared_ptr<Link> link_;
   const LaserCubeOptions options_;
