@@ -14,7 +14,8 @@ struct VirtualDacOptions {
 };
 
 // A frame DAC without hardware: it keeps time as a real one would, so the player meets the
-// same refusals, and it can record what it was given. Always device 0.
+// same refusals, and it can record what it was given. Always device 0. It has no beam, so the
+// scan-fail watchdog of the other drivers has nothing to darken here.
 class VirtualDacFamily final : public DacFamily {
  public:
   static constexpr int32_t kMaxSpeed = 100000;
