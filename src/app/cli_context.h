@@ -1,10 +1,17 @@
 #pragma once
 
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "mainwindow/preview_surface.h"
+#include "mainwindow/tform1.h"
+#include "platform/clock.h"
 #include "platform/desktop_services.h"
+#include "platform/ui_dispatcher.h"
+#include "platform/ui_timer.h"
+#include "player/sva_ui_timer.h"
 #include "show/show_files.h"
 #include "show/show_store.h"
 
@@ -14,18 +21,59 @@ class App;
 
 namespace lumarex::cli {
 
-// Message boxes of the core become lines on stderr.
+// Message boxes of the core become lines on stderr, kept in order for the commands that
+// report them; a question is answered No (nothing is removed without an operator).
 class StderrDesktopServices final : public DesktopServices {
  public:
-  void ShowMessage(const std::string& text) override { std::cerr << text << '\n'; }
+  void ShowMessage(const std::string& text) override {
+    std::cerr << text << '\n';
+    messages.push_back(text);
+  }
+  std::vector<std::string> messages;
 };
 
-// What every command works on: the same objects the main window owns.
-struct CliContext {
-  ShowStore store;
-  ShowReaders readers;
+// The main window as the command line runs it: the same start-up as the window's, with the
+// frame clock on the precision timer and the user-interface thread being the command's own,
+// which drains `dispatcher`. There is no start animation to watch: its timer never fires, and
+// every command ends it anyway.
+class CliWindow {
+ public:
+  CliWindow(DesktopServices& desktop, bool withDevices);
+  ~CliWindow();
+
+  QueueDispatcher dispatcher;
+  SteadyClock clock;
+  ManualTimer startTimer;
+  SvaUiTimer showplayTimer{dispatcher};
+  CountingPreview preview;
+  std::unique_ptr<Tform1> form;
+  StartOutcome outcome = StartOutcome::kRunning;
+};
+
+// What every command works on: the main window's objects, built through its start-up on
+// first use.
+class CliContext {
+ public:
   StderrDesktopServices desktop;
   int exitCode = 0;
+  bool verbose = false;
+
+  // The main window, started on first use; with `withDevices` the start-up binds the DAC
+  // library and opens device 0, as the window does (commands that only read or write files
+  // leave the library alone).
+  Tform1& Window(bool withDevices = false);
+  bool Started() const { return window_ != nullptr; }
+  CliWindow& Cli() {
+    Window();
+    return *window_;
+  }
+  ShowStore& Store() { return Window().Store; }
+  ShowReaders& Readers() { return Window().Readers; }
+  // The end of the run, as the window's: output off, and under --verbose the close message.
+  void Finish();
+
+ private:
+  std::unique_ptr<CliWindow> window_;
 };
 
 // Exit codes: 0 when the command ran (a reader's failure is in IoStatus), 2 for bad usage.

@@ -45,7 +45,7 @@ void AddConvertCommand(CLI::App& app, CliContext& context) {
     }
     if (!LoadPalette(context, options->palette)) return;
     if (!LoadWithMerges(context, options->in, {})) return;
-    ShowStore& store = context.store;
+    ShowStore& store = context.Store();
     const int32_t first = options->first.value_or(store.SaveRangeStart);
     const int32_t last = options->last.value_or(store.SaveRangeEnd);
     // An empty show is refused by the Cat and ULF writers with a message on stderr.

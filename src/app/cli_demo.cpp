@@ -18,9 +18,9 @@ void AddDemoCommand(CLI::App& app, CliContext& context) {
       "demo", "Write Lumarex's built-in demo show as an ILDA file, with its music beside it");
   cmd->add_option("OUT", *out, "ILDA file to write; its music goes beside it as .wav")->required();
   cmd->callback([out, &context] {
-    BuildDemoShow(context.store);
-    WriteIlda(context.store, *out, 0, context.store.FrameCount - 1, context.desktop);
-    std::cout << context.store.IoStatus << '\n';
+    BuildDemoShow(context.Store());
+    WriteIlda(context.Store(), *out, 0, context.Store().FrameCount - 1, context.desktop);
+    std::cout << context.Store().IoStatus << '\n';
     // Beside the name the writer really used, so that loading the show finds its music.
     const std::string show = UpperExtension(*out) == ".ILD" ? *out : *out + ".ILD";
     const std::string music = BesidePath(show, "wav");

@@ -18,19 +18,13 @@ void AddDevicesCommand(CLI::App& app, CliContext& context) {
       "devices", "List the laser DACs the driver library finds, with their highest point rate");
   cmd->add_flag("--json", *json, "Print one JSON array");
   cmd->callback([json, &context] {
-    // The same probe the program runs at start-up, through the same objects.
-    JMLaser dac;
-    dac.Bind(context.desktop);
-    StatusImage scanninfo(250, 430);
-    StatusImage deviceFenster(250, 243);
-    LaserAusgabe output(context.store, dac, scanninfo, deviceFenster);
-    DeviceSelection selection(dac, output, deviceFenster);
-    selection.StartupProbe();
-    if (!dac.DacLibraryLoaded()) {
+    // The program's own start-up probe, through the main window's objects.
+    Tform1& form = context.Window(true);
+    if (!form.Dac.DacLibraryLoaded()) {
       context.exitCode = 1;
       return;
     }
-    dac.jmLaserCloseDevice(dac.DeviceHandle);
+    const DeviceSelection& selection = form.Devices;
 
     const int32_t listed = std::clamp(selection.DeviceCount, 0, DeviceSelection::kTableSize);
     if (*json) {

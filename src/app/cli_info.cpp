@@ -29,16 +29,16 @@ nlohmann::ordered_json FrameJson(const ShowStore& store, uint32_t n, bool withPo
   return frame;
 }
 
-void PrintJson(const CliContext& c, bool withPoints) {
+void PrintJson(CliContext& c, bool withPoints) {
   nlohmann::ordered_json out;
-  out["IoStatus"] = c.store.IoStatus;
-  out["SourceFormatCode"] = c.store.SourceFormatCode;
-  out["FrameCount"] = c.store.FrameCount;
-  out["ShowFileSize"] = c.store.ShowFileSize;
-  out["IldaFormatsSeen"] = c.readers.ilda.IldaFormatsSeen;
+  out["IoStatus"] = c.Store().IoStatus;
+  out["SourceFormatCode"] = c.Store().SourceFormatCode;
+  out["FrameCount"] = c.Store().FrameCount;
+  out["ShowFileSize"] = c.Store().ShowFileSize;
+  out["IldaFormatsSeen"] = c.Readers().ilda.IldaFormatsSeen;
   nlohmann::ordered_json frames = nlohmann::ordered_json::array();
-  for (uint32_t n = 0; n < c.store.FrameCount; ++n)
-    frames.push_back(FrameJson(c.store, n, withPoints));
+  for (uint32_t n = 0; n < c.Store().FrameCount; ++n)
+    frames.push_back(FrameJson(c.Store(), n, withPoints));
   out["frames"] = std::move(frames);
   // Invalid UTF-8 (never produced here, but file names may carry it) must not abort output.
   std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
@@ -53,20 +53,21 @@ void PrintStatusLines(const std::vector<StatusText>& lines) {
 }
 
 // The status lines of one load or merge, printed while the store shows its outcome.
-void PrintLoadStatus(const CliContext& c, const LoadResult& load) {
+void PrintLoadStatus(CliContext& c, const LoadResult& load) {
   if (!load.merge) {
-    PrintStatusLines(LoadStatusLines(c.store, c.readers.ilda.IldaFormatsSeen, load, std::nullopt));
+    PrintStatusLines(
+        LoadStatusLines(c.Store(), c.Readers().ilda.IldaFormatsSeen, load, std::nullopt));
     return;
   }
-  std::vector<StatusText> lines = MergeStatusLines(c.store);
+  std::vector<StatusText> lines = MergeStatusLines(c.Store());
   std::erase_if(lines, [](const StatusText& t) {
     return t.text.find_first_not_of(' ') == std::string::npos;
   });
   PrintStatusLines(lines);
 }
 
-void PrintSummary(const CliContext& c, bool withPoints) {
-  const ShowStore& s = c.store;
+void PrintSummary(CliContext& c, bool withPoints) {
+  const ShowStore& s = c.Store();
   const std::string& shown = s.ShowFileName;
   if (const auto music = FindMusicBeside(shown)) std::cout << "Music: " << *music << '\n';
   if (const auto parameters = FindShowParametersBeside(shown)) {

@@ -13,7 +13,7 @@ constexpr const char kPaletteLoaded[] = "Pal muß vor dem *.Cat File geladen wer
 bool Load(CliContext& context, const std::string& name, bool merge, const AfterLoad& afterLoad) {
   const SteadyClock clock;
   const LoadResult result =
-      LoadShow(context.store, context.readers, name, merge, context.desktop, clock);
+      LoadShow(context.Store(), context.Readers(), name, merge, context.desktop, clock);
   if (!result.readerRan) {
     std::cerr << "lumarex-cli: no reader for the file type of " << name << '\n';
     context.exitCode = kExitUsage;
@@ -36,15 +36,21 @@ bool LoadWithMerges(CliContext& context, const std::string& file,
 
 bool LoadPalette(CliContext& context, const std::string& palette) {
   if (palette.empty()) return true;
-  if (!LoadPaletteFile(context.store, palette)) {
+  if (!LoadPaletteFile(context.Store(), palette)) {
     std::cerr << "lumarex-cli: not a palette file (.pal): " << palette << '\n';
     context.exitCode = kExitUsage;
     return false;
   }
-  if (context.store.IoStatus != kPaletteLoaded) {
-    std::cerr << "lumarex-cli: " << palette << ": " << context.store.IoStatus << '\n';
+  if (context.Store().IoStatus != kPaletteLoaded) {
+    std::cerr << "lumarex-cli: " << palette << ": " << context.Store().IoStatus << '\n';
   }
   return true;
+}
+
+bool LoadProjectorParameters(CliContext& context, const std::string& path) {
+  if (context.Window().LoadProjectorFile(path) == ProjectorLoad::kApplied) return true;
+  context.exitCode = kExitUsage;
+  return false;
 }
 
 }  // namespace lumarex::cli

@@ -23,4 +23,8 @@ bool LoadWithMerges(CliContext& context, const std::string& file,
 // read is reported on stderr and the show is then read with the palette it had.
 bool LoadPalette(CliContext& context, const std::string& palette);
 
+// "Load projector parameters" of a file named on the command line, through the main window's
+// handler; false (usage exit code set) when the file was refused, its message box on stderr.
+bool LoadProjectorParameters(CliContext& context, const std::string& path);
+
 }  // namespace lumarex::cli

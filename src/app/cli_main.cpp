@@ -36,6 +36,7 @@ int main(int argc, char** argv) {
   lumarex::cli::CliContext context;
   CLI::App app{"lumarex-cli: Lumarex's laser-show tools for batch and headless work"};
   app.require_subcommand(1);
+  app.add_flag("--verbose", context.verbose, "Print the start-up steps and the device probe");
   for (const auto add : lumarex::cli::RegisteredCommands()) add(app, context);
   try {
     app.parse(argc, argv);
@@ -47,5 +48,6 @@ int main(int argc, char** argv) {
     app.exit(e);
     return lumarex::cli::kExitUsage;
   }
+  context.Finish();
   return context.exitCode;
 }

@@ -50,7 +50,7 @@ void PrintPositions(const OptimiserControls& c) {
 
 void RunOptimise(CliContext& context, const OptimiseOptions& o) {
   if (!LoadWithMerges(context, o.in, {})) return;
-  ShowStore& store = context.store;
+  ShowStore& store = context.Store();
   std::cout << "Loaded " << store.FrameCount << " frames: " << store.IoStatus << '\n';
 
   uint16_t currentFrame = 0;

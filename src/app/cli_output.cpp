@@ -51,10 +51,11 @@ void AddCalibrationOptions(CLI::App& cmd, CalibrationOptions& o) {
   cmd.add_option("--power", o.power, "Overall power, 4..10 (40..100 %)")->check(CLI::Range(4, 10));
 }
 
-OutputRig::OutputRig(CliContext& context)
-    : output(context.store, dac, scanninfo, deviceFenster), selection(dac, output, deviceFenster) {
-  output.ApplyStartupSettings();
-}
+OutputRig::OutputRig(CliContext& context, bool withDevices)
+    : form(context.Window(withDevices)),
+      dac(form.Dac),
+      output(form.Output),
+      selection(form.Devices) {}
 
 bool OutputRig::ApplyCalibration(const CalibrationOptions& o) {
   struct RangeOption {
@@ -93,8 +94,6 @@ bool OutputRig::ApplyCalibration(const CalibrationOptions& o) {
 }
 
 bool OutputRig::OpenDevice(int device, CliContext& context) {
-  dac.Bind(context.desktop);
-  selection.StartupProbe();
   if (!dac.DacLibraryLoaded() || selection.DeviceCount <= 0) {
     std::cerr << "lumarex-cli: no laser device to send to\n";
     context.exitCode = 1;
@@ -106,9 +105,7 @@ bool OutputRig::OpenDevice(int device, CliContext& context) {
     context.exitCode = kExitUsage;
     return false;
   }
-  if (device == 0) {
-    dac.jmLaserStartOutput(dac.DeviceHandle);
-  } else {
+  if (device != 0) {
     // As the operator would: search, then choose the device's item (which starts it).
     selection.Search();
     selection.Ausgabedevice.ChooseByOperator(device + 1);

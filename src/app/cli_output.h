@@ -35,21 +35,22 @@ struct CalibrationOptions {
 
 void AddCalibrationOptions(CLI::App& command, CalibrationOptions& options);
 
-// The laser side of the main window: driver library, output transform with its calibration
-// controls at their start-up settings, and the device table.
+// The laser side of the main window, as the commands that send or show output use it.
 struct OutputRig {
-  explicit OutputRig(CliContext& context);
+  // The main window, started with its devices (the DAC library bound, device 0 opened and
+  // armed) unless `withDevices` is false, when frames go through the transform to no device.
+  explicit OutputRig(CliContext& context, bool withDevices = true);
 
-  JMLaser dac;
-  StatusImage scanninfo{250, 430};
-  StatusImage deviceFenster{250, 243};
-  LaserAusgabe output;
-  DeviceSelection selection;
+  Tform1& form;
+  JMLaser& dac;
+  LaserAusgabe& output;
+  DeviceSelection& selection;
 
   // Moves the controls as the options say; false (reported on stderr) for a malformed range.
   bool ApplyCalibration(const CalibrationOptions& options);
-  // Binds the library, probes and opens device `device` as an operator would choose it.
-  // False, with the exit code set and the reason on stderr, when there is no such device.
+  // Makes `device` the open one, as an operator would choose it (device 0 is open and armed
+  // from the start-up). False, with the exit code set and the reason on stderr, when there is
+  // no such device.
   bool OpenDevice(int device, CliContext& context);
   // Polls the open device without blocking inside the library; false when it stays busy for
   // longer than `patience`.

@@ -31,7 +31,7 @@ struct PreviewOptions {
 // DacPoint list of that write drawn.
 bool BuildOutputView(const PreviewOptions& o, CliContext& context, DrawList& list,
                      OutputPictureCounts& counts) {
-  OutputRig rig(context);
+  OutputRig rig(context, false);
   if (!rig.ApplyCalibration(o.calibration)) return false;
   rig.output.OutputFrame(static_cast<uint16_t>(o.frame));
   const LaserAusgabe& out = rig.output;
@@ -43,7 +43,7 @@ bool BuildOutputView(const PreviewOptions& o, CliContext& context, DrawList& lis
 void Preview(const PreviewOptions& o, CliContext& context) {
   if (!LoadPalette(context, o.palette)) return;
   if (!LoadWithMerges(context, o.file, {})) return;
-  const ShowStore& store = context.store;
+  const ShowStore& store = context.Store();
   // Frame 0 of an empty show is a fair question (the picture is then nothing at all).
   if (o.frame < 0 || (o.frame >= store.FrameCount && o.frame != 0)) {
     std::cerr << "lumarex-cli: frame " << o.frame << " is not in the show (" << store.FrameCount

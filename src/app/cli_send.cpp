@@ -21,14 +21,16 @@ struct SendOptions {
   int device = 0;
   int count = 1;
   std::optional<double> seconds;
+  std::optional<std::string> params;
   CalibrationOptions calibration;
 };
 
 using SteadyClock = std::chrono::steady_clock;
 
 void Send(const SendOptions& o, CliContext& context) {
+  context.Window(true);
   if (!LoadWithMerges(context, o.file, {})) return;
-  const ShowStore& store = context.store;
+  const ShowStore& store = context.Store();
   if (o.frame < 0 || o.frame >= store.FrameCount) {
     std::cerr << "lumarex-cli: frame " << o.frame << " is not in the show (" << store.FrameCount
               << " frames; " << store.IoStatus << ")\n";
@@ -37,6 +39,7 @@ void Send(const SendOptions& o, CliContext& context) {
   }
 
   OutputRig rig(context);
+  if (o.params && !LoadProjectorParameters(context, *o.params)) return;
   if (!rig.ApplyCalibration(o.calibration)) {
     context.exitCode = kExitUsage;
     return;
@@ -65,7 +68,7 @@ void Send(const SendOptions& o, CliContext& context) {
   const DeviceEntry& entry = rig.selection.DeviceTable[static_cast<size_t>(o.device)];
   std::cout << "Sent " << sent << (sent == 1 ? " frame" : " frames") << " of " << lastPoints
             << " points to device " << o.device << " (" << entry.FriendlyName << ") at "
-            << rig.output.ScanSpeedPps << " points per second\n";
+            << rig.output.LastWriteRate() << " points per second\n";
 }
 
 void AddSendCommand(CLI::App& app, CliContext& context) {
@@ -81,6 +84,8 @@ void AddSendCommand(CLI::App& app, CliContext& context) {
   cmd->add_option("--seconds", o->seconds, "Write the frame whenever the device is ready, for S s")
       ->check(CLI::NonNegativeNumber)
       ->excludes(count);
+  cmd->add_option("--params", o->params,
+                  "Projector parameter file (.PRO) loaded before the calibration options");
   AddCalibrationOptions(*cmd, o->calibration);
   cmd->callback([o, &context] { Send(*o, context); });
 }

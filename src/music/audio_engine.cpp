@@ -140,6 +140,7 @@ BOOL AudioEngine::Init(int32_t device, DWORD freq) {
   if (device_ != 0) return Fail(kBassErrorAlready);
   if (device < -1) return Fail(kBassErrorDevice);
   if (freq == 0) freq = 44100;
+  if (silent_) device = 0;  // the "no sound" device: the null output, without a word
   std::string reason;
   bool opened = false;
   if (device != 0 && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {

@@ -39,6 +39,9 @@ class AudioEngine {
   DWORD GetConfig(DWORD option);
   int32_t ErrorGetCode() const { return error_.load(); }
   BOOL Init(int32_t device, DWORD freq);
+  // Before Init: play to the null output whatever device is asked for, silently and on time
+  // (for work that has no use for a sound card, such as a command that only reads files).
+  void SetSilent(bool silent) { silent_ = silent; }
   BOOL Free();
   float GetCPU() const;
   BOOL Start();
@@ -113,6 +116,7 @@ class AudioEngine {
   bool subsystemStarted_ = false;
   bool directDummy_ = false;
   bool nullOutput_ = false;
+  bool silent_ = false;
   uint32_t outputRate_ = 44100;
   uint32_t deviceFrames_ = kBufferFrames;
   std::vector<float> scratch_;

@@ -101,6 +101,7 @@ void LaserAusgabe::OutputFrame(uint16_t n) {
     // and a DAC told 0 points per second refuses the frame or stalls, so the control's
     // rate stands in.
     const int32_t rate = ScanSpeedPps > 0 ? ScanSpeedPps : Scanspeed.Position() * 1000;
+    lastWriteRate_ = rate;
     device_.jmLaserWriteFrameNL(device_.DeviceHandle, dacList_.get(), 1, rate, 0);
     return;
   }
@@ -177,6 +178,7 @@ void LaserAusgabe::TransformAndSend(uint32_t count) {
 
   MapToDac(n, ColourShift);
   lastDacCount_ = n;
+  lastWriteRate_ = ScanSpeedPps;
   device_.jmLaserWriteFrameNL(device_.DeviceHandle, dacList_.get(), static_cast<int32_t>(n),
                               ScanSpeedPps, 0);
 }

@@ -81,8 +81,9 @@ class LaserAusgabe {
   std::span<SequencePoint> StagedPoints() { return {staged_.get(), kMaxStagedPoints}; }
   // Sends StagedPoints()[0..count-1] (count clamped to 1..kMaxStagedPoints; 0 sends nothing).
   void TransformAndSend(uint32_t count);
-  // The DacPoint list of the last write.
+  // The DacPoint list of the last write, and the point rate it was written at.
   std::span<const DacPoint> LastDacPoints() const { return {dacList_.get(), lastDacCount_}; }
+  int32_t LastWriteRate() const { return lastWriteRate_; }
 
   // --- Change handlers, bound to the controls above ---
   void ScanspeedChange();
@@ -135,6 +136,7 @@ class LaserAusgabe {
   std::unique_ptr<SequencePoint[]> sequence_;
   std::unique_ptr<DacPoint[]> dacList_;
   uint32_t lastDacCount_ = 0;
+  int32_t lastWriteRate_ = 0;
   AxisTable xTable_;
   AxisTable yTable_;
 };

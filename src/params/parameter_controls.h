@@ -7,6 +7,7 @@
 #include "widgets/image.h"
 #include "widgets/range_slider.h"
 #include "widgets/track_bar.h"
+#include "widgets/value_control.h"
 
 namespace lumarex {
 
@@ -30,7 +31,7 @@ struct ParameterControls {
   TrackBar& Dimmen_RGB;
   // The power lock: while false no parameter file changes Dimmen_RGB.
   const bool& PowerUnlocked;
-  TrackBar& Irq_Speed;
+  ValueControl& Irq_Speed;  // the output rate (a scroll bar on the window)
   TrackBar& OGL_Effekt;
   // The overwrite protection is on while Parameter_Auf is hidden (Parameter_Zu showing).
   Image& Parameter_Auf;

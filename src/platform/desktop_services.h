@@ -1,12 +1,14 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace lumarex {
 
-// What the core asks of the desktop: message boxes and a chance for the window system to
-// process pending messages during long operations. The Qt front end implements it; the CLI
-// and the tests use their own. Called on the user-interface thread only.
+// What the core asks of the desktop: file dialogs, message boxes, a chance for the window system
+// to process pending messages during long operations, and where the mouse pointer is. The Qt
+// front end implements it; the CLI and the tests use their own. Called on the user-interface
+// thread only.
 class DesktopServices {
  public:
   virtual ~DesktopServices() = default;
@@ -20,6 +22,33 @@ class DesktopServices {
     (void)caption;
     ShowMessage(text);
   }
+
+  // A file dialog. `dialog` names it (the main window's own names, such as "OpenDialog1" or
+  // "Save_Ilda", so a desktop can remember a folder per dialog); `filter` is the program's
+  // filter text, pairs of description and patterns separated by "|" ("Ilda Files | *.Ild").
+  // Answers the chosen path, or nothing when the operator cancelled.
+  virtual std::optional<std::string> ChooseFileToOpen(const std::string& dialog,
+                                                      const std::string& filter) {
+    (void)dialog;
+    (void)filter;
+    return std::nullopt;
+  }
+  virtual std::optional<std::string> ChooseFileToSave(const std::string& dialog,
+                                                      const std::string& filter) {
+    (void)dialog;
+    (void)filter;
+    return std::nullopt;
+  }
+  // A question with the buttons Yes and No; true for Yes.
+  virtual bool ConfirmYesNo(const std::string& question) {
+    (void)question;
+    return false;
+  }
+  // The mouse pointer's vertical position on the screen and the main window's top edge, in
+  // pixels growing downwards (the start animation leans with the pointer). Without a pointer
+  // both are 0 and the ball leans the way the pointer at the window's top would make it.
+  virtual int PointerScreenY() const { return 0; }
+  virtual int MainWindowTop() const { return 0; }
 };
 
 // Swallows everything: for code paths that run without any front end.

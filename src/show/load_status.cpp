@@ -2,26 +2,13 @@
 
 #include <cctype>
 
+#include "show/file_names.h"
+
 namespace lumarex {
 
 namespace {
 
 constexpr size_t kShownNameLength = 25;
-
-std::string BaseName(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Cuts after `count` characters, counted in UTF-8 so that no character is split.
-std::string CutToCharacters(const std::string& text, size_t count) {
-  size_t seen = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if ((byte & 0xC0) != 0x80 && seen++ == count) return text.substr(0, i);
-  }
-  return text;
-}
 
 std::string TwoDigits(uint32_t value) {
   return value < 10 ? "0" + std::to_string(value) : std::to_string(value);

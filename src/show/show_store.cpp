@@ -126,6 +126,18 @@ void ShowStore::RemoveFrames(uint32_t first, uint32_t last) {
   FrameCount = static_cast<uint16_t>(newCount);
 }
 
+void ShowStore::RemoveEverySecondFrame() {
+  if (FrameCount < 3) return;
+  uint32_t kept = 2;
+  for (uint32_t n = 3; n < FrameCount; n += 2, ++kept) {
+    FramePoints[kept].swap(FramePoints[n]);
+    LastPointIndex[kept] = LastPointIndex[n];
+    Tail[kept] = Tail[n];
+  }
+  for (uint32_t n = kept; n < FrameCount; ++n) ReleaseSlot(n);
+  FrameCount = static_cast<uint16_t>(kept);
+}
+
 std::span<const ShowPoint> ShowStore::Frame(uint32_t n) const {
   if (n >= kSlotCount || LastPointIndex[n] == 0) return {};
   const std::vector<ShowPoint>& slot = FramePoints[n];

@@ -80,6 +80,9 @@ class ShowStore {
   void ReplaceFrame(uint32_t n, std::span<const ShowPoint> points);
   // Removes frames first..last (inclusive, clamped to the show) and closes the gap.
   void RemoveFrames(uint32_t first, uint32_t last);
+  // Keeps frames 0 and 1 and then every odd frame (3, 5, 7, ...), moved down in order; the
+  // slots left over are emptied. A show of fewer than 3 frames stays as it is.
+  void RemoveEverySecondFrame();
 
   // Points 0..LastPointIndex of frame n; empty for an empty frame or a slot beyond the show.
   std::span<const ShowPoint> Frame(uint32_t n) const;

@@ -27,10 +27,14 @@ class FakeDriver {
     clearLog_ = reinterpret_cast<void (*)()>(library_.Symbol("FakeJmClearLog"));
     lastFrame_ = reinterpret_cast<int32_t (*)(void*, int32_t)>(library_.Symbol("FakeJmLastFrame"));
     lastSpeed_ = reinterpret_cast<int32_t (*)()>(library_.Symbol("FakeJmLastSpeed"));
+    setReady_ = reinterpret_cast<void (*)(int32_t)>(library_.Symbol("FakeJmSetReady"));
+    writes_ = reinterpret_cast<int32_t (*)()>(library_.Symbol("FakeJmWrites"));
     Reset(0x120);
   }
 
   int32_t LastSpeed() const { return lastSpeed_(); }
+  void SetReady(bool ready) { setReady_(ready ? 1 : 0); }
+  int32_t Writes() const { return writes_(); }
 
   void Reset(int32_t version) { reset_(version); }
   void AddDevice(const char* name, const char* friendly, int32_t maxSpeed) {
@@ -52,6 +56,8 @@ class FakeDriver {
   void (*clearLog_)() = nullptr;
   int32_t (*lastFrame_)(void*, int32_t) = nullptr;
   int32_t (*lastSpeed_)() = nullptr;
+  void (*setReady_)(int32_t) = nullptr;
+  int32_t (*writes_)() = nullptr;
 };
 
 }  // namespace lumarex::testing

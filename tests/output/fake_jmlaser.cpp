@@ -27,6 +27,8 @@ struct State {
   std::vector<uint8_t> lastFrame;
   int32_t lastCount = 0;
   int32_t lastSpeed = 0;
+  bool ready = true;
+  int32_t writes = 0;
 };
 
 State& S() {
@@ -83,6 +85,14 @@ FAKE_API int32_t FakeJmLastFrame(void* points, int32_t capacity) {
 
 FAKE_API int32_t FakeJmLastSpeed() {
   return S().lastSpeed;
+}
+
+// A device that is busy (0) or takes frames (1); counts the frames written.
+FAKE_API void FakeJmSetReady(int32_t ready) {
+  S().ready = ready != 0;
+}
+FAKE_API int32_t FakeJmWrites() {
+  return S().writes;
 }
 
 FAKE_API int32_t jmLaserOpenDll() {
@@ -178,7 +188,7 @@ FAKE_API int32_t jmLaserGetNumUsedColorChannels(int32_t) {
   return 4;
 }
 FAKE_API int32_t jmLaserIsDeviceReady(int32_t handle) {
-  return DeviceOf(handle) != nullptr;
+  return DeviceOf(handle) != nullptr && S().ready ? 1 : 0;
 }
 FAKE_API int32_t jmLaserWaitForDeviceReady(int32_t handle) {
   return DeviceOf(handle) != nullptr;
@@ -191,6 +201,7 @@ FAKE_API int32_t jmLaserWriteFrameNL(int32_t handle, const JmPoint* points, int3
   S().lastFrame.assign(bytes, bytes + static_cast<size_t>(count) * 12);
   S().lastCount = count;
   S().lastSpeed = speed;
+  ++S().writes;
   return 0;
 }
 FAKE_API int32_t jmLaserWriteFrame(int32_t handle, const JmPoint* points, int32_t count,

@@ -3,10 +3,12 @@
 #include <stdlib.h>
 
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,7 +55,8 @@ class TempDir {
 };
 
 // Records what the core asked of the desktop; runs `onMessages` where the window would
-// process pending messages.
+// process pending messages. Dialogs answer from the scripted queues (cancelled when empty),
+// recording which dialog asked with which filter; questions get `confirm`.
 class RecordingDesktop final : public DesktopServices {
  public:
   void ProcessPendingMessages() override {
@@ -61,10 +64,41 @@ class RecordingDesktop final : public DesktopServices {
     if (onMessages) onMessages();
   }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  std::optional<std::string> ChooseFileToOpen(const std::string& dialog,
+                                              const std::string& filter) override {
+    return Answer(openAnswers, dialog, filter);
+  }
+  std::optional<std::string> ChooseFileToSave(const std::string& dialog,
+                                              const std::string& filter) override {
+    return Answer(saveAnswers, dialog, filter);
+  }
+  bool ConfirmYesNo(const std::string& question) override {
+    questions.push_back(question);
+    return confirm;
+  }
+  int PointerScreenY() const override { return pointerY; }
+  int MainWindowTop() const override { return windowTop; }
 
   int processed = 0;
   std::vector<std::string> messages;
   std::function<void()> onMessages;
+  std::deque<std::string> openAnswers;
+  std::deque<std::string> saveAnswers;
+  std::vector<std::string> dialogs;  // "name|filter" of every dialog shown
+  std::vector<std::string> questions;
+  bool confirm = true;
+  int pointerY = 0;
+  int windowTop = 0;
+
+ private:
+  std::optional<std::string> Answer(std::deque<std::string>& answers, const std::string& dialog,
+                                    const std::string& filter) {
+    dialogs.push_back(dialog + "|" + filter);
+    if (answers.empty()) return std::nullopt;
+    std::string answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
 };
 
 inline std::string SharedDir() {

@@ -1,0 +1,148 @@
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/cli_context.h"
+#include "app/cli_load.h"
+#include "app/cli_output.h"
+
+namespace lumarex::cli {
+
+namespace {
+
+struct PlayOptions {
+  std::string file;
+  std::optional<int> rate;
+  int device = 0;
+  std::optional<double> seconds;
+  bool noMusic = false;
+  std::optional<std::string> params;
+  bool protect = false;
+  bool powerLock = false;
+  bool json = false;
+  CalibrationOptions calibration;
+};
+
+struct HandledFrame {
+  uint16_t frame;
+  uint64_t playTimeMs;
+  bool sent;
+};
+
+// The four counter lines of DeviceFenster: each label with the value that stands beside it.
+void PrintCounters(const Tform1& form) {
+  const struct {
+    const char* label;
+    int32_t y;
+  } lines[] = {{"Timer anfragen", 180},
+               {"Timer unsyncron", 195},
+               {"Frames angenommen", 210},
+               {"Frames verweigert", 225}};
+  for (const auto& line : lines) {
+    std::string value = form.DeviceFenster.TextAt(150, line.y);
+    value.erase(value.find_last_not_of(' ') + 1);
+    std::cout << line.label << ' ' << value << '\n';
+  }
+}
+
+void Play(const PlayOptions& o, CliContext& context) {
+  OutputRig rig(context);
+  Tform1& form = rig.form;
+  if (o.protect) form.Parameter_Auf.Click();
+  if (o.powerLock) form.Output.Schloss_Auf.Click();
+
+  if (FindShowFormat(o.file) == nullptr) {
+    std::cerr << "lumarex-cli: no reader for the file type of " << o.file << '\n';
+    context.exitCode = kExitUsage;
+    return;
+  }
+  form.LoadFile(o.file);
+  if (o.noMusic && form.MusicLoaded) {
+    form.Music->UnloadChannel();
+    form.MusicLoaded = false;
+    form.Musik.SetVisible(false);
+  }
+  if (o.params && !LoadProjectorParameters(context, *o.params)) return;
+  if (!rig.ApplyCalibration(o.calibration)) {
+    context.exitCode = kExitUsage;
+    return;
+  }
+  if (o.rate) form.Player.Irq_Speed.SetPosition(*o.rate);
+  if (!rig.OpenDevice(o.device, context)) return;
+
+  std::vector<HandledFrame> handled;
+  handled.reserve(4096);
+  bool ended = false;
+  form.Player.OnFrameHandled = [&handled](uint16_t frame, uint64_t ms, bool sent) {
+    handled.push_back({frame, ms, sent});
+  };
+  form.Player.OnShowEnded = [&ended] { ended = true; };
+
+  form.Player.Play.Click();
+  if (form.Player.Playing()) {
+    using SteadyClock = std::chrono::steady_clock;
+    const auto start = SteadyClock::now();
+    const auto limit = o.seconds ? std::chrono::duration_cast<SteadyClock::duration>(
+                                       std::chrono::duration<double>(*o.seconds))
+                                 : SteadyClock::duration::max();
+    CliWindow& cli = context.Cli();
+    while (form.Player.Playing()) {
+      const auto elapsed = SteadyClock::now() - start;
+      if (elapsed >= limit) break;
+      cli.dispatcher.RunUntil(
+          [&form] { return !form.Player.Playing(); },
+          std::min<SteadyClock::duration>(limit - elapsed, std::chrono::milliseconds(100)));
+    }
+    if (form.Player.Playing()) form.Player.Stop.Click();
+  }
+  form.Player.OnFrameHandled = nullptr;
+  form.Player.OnShowEnded = nullptr;
+
+  if (!o.json) {
+    PrintCounters(form);
+    return;
+  }
+  const ShowPlayer& p = form.Player;
+  nlohmann::json frames = nlohmann::json::array();
+  for (const HandledFrame& h : handled) {
+    frames.push_back({h.frame, h.playTimeMs, h.sent ? "sent" : "refused"});
+  }
+  const nlohmann::json out = {
+      {"TimerRequests", p.TimerRequests},           {"UnsyncTicks", p.UnsyncTicks},
+      {"FramesAccepted", p.FramesAccepted()},       {"RefusedFrames", p.RefusedFrames},
+      {"LastPlayedFrame", p.LastPlayedFrame},       {"PlayTimeMs", p.PlayTimeMs},
+      {"ended", ended ? "end of show" : "stopped"}, {"handled", std::move(frames)}};
+  std::cout << out.dump() << '\n';
+}
+
+void AddPlayCommand(CLI::App& app, CliContext& context) {
+  auto o = std::make_shared<PlayOptions>();
+  CLI::App* cmd = app.add_subcommand(
+      "play", "Play a show with its music to a laser device, locked to the clock, as the window");
+  cmd->add_option("SHOW", o->file, "Show file")->required();
+  cmd->add_option("--rate", o->rate, "Output rate in frames per second, 1..50")
+      ->check(CLI::Range(1, 50));
+  cmd->add_option("--device", o->device, "Device index as `devices` lists it (default 0)");
+  cmd->add_option("--seconds", o->seconds, "Stop after S seconds (default: at the show's end)")
+      ->check(CLI::NonNegativeNumber);
+  cmd->add_flag("--no-music", o->noMusic, "Leave the music beside the show unplayed");
+  cmd->add_option("--params", o->params, "Projector parameter file (.PRO) loaded after the show");
+  cmd->add_flag("--protect", o->protect,
+                "Overwrite protection on: the show's parameter file keeps its hands off size, "
+                "offset and colour ranges");
+  cmd->add_flag("--power-lock", o->powerLock, "Power locked: no parameter file changes it");
+  cmd->add_flag("--json", o->json, "Print the counters and every handled frame as JSON");
+  AddCalibrationOptions(*cmd, o->calibration);
+  cmd->callback([o, &context] { Play(*o, context); });
+}
+
+const CommandRegistration kRegistration{60, AddPlayCommand};
+
+}  // namespace
+
+}  // namespace lumarex::cli

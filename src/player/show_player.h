@@ -1,0 +1,120 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "music/bassdll_player.h"
+#include "output/jm_laser.h"
+#include "output/laser_ausgabe.h"
+#include "platform/clock.h"
+#include "platform/ui_timer.h"
+#include "player/player_window.h"
+#include "show/show_store.h"
+#include "widgets/button.h"
+#include "widgets/image.h"
+#include "widgets/label.h"
+#include "widgets/scroll_bar.h"
+#include "widgets/status_image.h"
+
+namespace lumarex {
+
+// The time-locked show player: each tick of the frame clock Showplay_Timer derives the frame
+// to show from the time since Play and the output rate, previews it and hands it to the
+// device when the device is ready. Frames are skipped when ticks come late, never queued; a
+// refused frame is not retried. The music starts with the frame clock and then runs on its
+// own. User-interface thread only; the frame clock delivers its ticks there.
+class ShowPlayer {
+ public:
+  struct Links {
+    ShowStore& store;
+    JMLaser& dac;
+    LaserAusgabe& output;
+    PlayerWindow& window;
+    const Clock& clock;
+    UiTimer& showplayTimer;  // Showplay_Timer, 5 ms
+    StatusImage& statusfenster;
+    StatusImage& deviceFenster;
+    Image& musik;
+    uint16_t& currentFrame;   // CurrentFrame, shared with the optimiser window
+    const bool& loading;      // Loading: a show file is being read
+    const bool& musicLoaded;  // MusicLoaded: the show's music is in the music player
+  };
+
+  ShowPlayer(const Links& links, TBassdllPlayer* music);
+  ShowPlayer(const ShowPlayer&) = delete;
+  ShowPlayer& operator=(const ShowPlayer&) = delete;
+
+  // --- Controls ---
+  ScrollBar Irq_Speed{1, 50, 25};
+  Label Speedanzeige{"Speed : Frames je Sek: 25"};
+  ScrollBar Framescroll{0, 0, 0};
+  Button Play{"Play"};
+  Button Stop{"Stop"};
+  Button Ruecklauf{"<< 20"};
+  Button Vorlauf{"20 >>"};
+
+  // --- State ---
+  uint16_t FramePeriodMs = 40;
+  uint64_t PlayStartTime = 0;
+  uint64_t PlayTimeMs = 0;
+  uint16_t LastPlayedFrame = 0;
+  bool TickBusy = false;
+  uint64_t TickCount = 0;  // the start animation's timer advances it too
+  uint32_t TimerRequests = 0;
+  uint32_t UnsyncTicks = 0;
+  uint32_t RefusedFrames = 0;
+  bool MusicPlaying = false;
+  uint32_t FramesAccepted() const { return TimerRequests - (UnsyncTicks + RefusedFrames); }
+  bool Playing() const { return timer_.Enabled(); }
+
+  // --- Handlers ---
+  void PlayClick();
+  void StopClick() { HaltPlayback(); }
+  void Showplay_TimerTimer();
+  void RuecklaufClick();
+  void VorlaufClick();
+  void FramescrollChange();
+  void Irq_SpeedChange();
+  // The common stop: controls back, timers off, frame 0 shown, output and music stopped.
+  void HaltPlayback();
+  // The shorter stop of a device search: menus left as they are, the output left to the
+  // search.
+  void HaltForDeviceSearch();
+
+  // Called after every tick that handled a frame, with the frame, the play time and whether
+  // the device took it: the command line lists them.
+  std::function<void(uint16_t frame, uint64_t playTimeMs, bool sent)> OnFrameHandled;
+  // Called when a tick finds the show at its end (before the halt).
+  std::function<void()> OnShowEnded;
+
+  // The music of the show, when there is a music component.
+  void SetMusic(TBassdllPlayer* music) { music_ = music; }
+
+ private:
+  void BlankShowPosition(int32_t x);
+  void WriteCounters();
+  void WriteShowLines();
+  bool HasMusic() const { return musicLoaded_ && music_ != nullptr; }
+
+  ShowStore& store_;
+  JMLaser& dac_;
+  LaserAusgabe& output_;
+  PlayerWindow& window_;
+  const Clock& clock_;
+  UiTimer& timer_;
+  StatusImage& statusfenster_;
+  StatusImage& deviceFenster_;
+  Image& musik_;
+  uint16_t& currentFrame_;
+  const bool& loading_;
+  const bool& musicLoaded_;
+  TBassdllPlayer* music_;
+  int32_t rate_ = 25;
+  WaveBuffer wave_{};
+};
+
+// "MM : SS : 00" of a length in seconds, as the status panel shows a show's music.
+std::string MusicLengthText(int32_t seconds);
+
+}  // namespace lumarex

@@ -1,0 +1,162 @@
+#include "player/show_player.h"
+
+#include <vector>
+
+#include "tests/mainwindow/window_fixture.h"
+
+namespace lumarex {
+namespace {
+
+using test::WindowTest;
+
+struct Handled {
+  uint16_t frame;
+  uint64_t ms;
+  bool sent;
+  friend bool operator==(const Handled&, const Handled&) = default;
+};
+
+class PlayerTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    form->Player.OnFrameHandled = [this](uint16_t f, uint64_t ms, bool sent) {
+      handled.push_back({f, ms, sent});
+    };
+  }
+  ShowPlayer& player() { return form->Player; }
+
+  std::vector<Handled> handled;
+};
+
+TEST_F(PlayerTest, RateTwentyFiveHandlesAFrameEveryFortyMillisecondsAndCountsTheRest) {
+  LoadShow(100);
+  clock.Set(5000);
+  player().Play.Click();
+  ASSERT_TRUE(player().Playing());
+  EXPECT_FALSE(player().Play.Visible());
+  EXPECT_FALSE(form->Lade_File.Enabled());
+  EXPECT_EQ(player().FramePeriodMs, 40);
+  const int32_t writesBefore = driver.Writes();
+  for (int tick = 0; tick < 200; ++tick) TickAfter(5);
+
+  // Frame 0 was the last frame handled before Play, so it is not handled again: the run
+  // starts with frame 1 at 40 ms.
+  ASSERT_EQ(handled.size(), 25u);
+  EXPECT_EQ(handled.front(), (Handled{1, 40, true}));
+  EXPECT_EQ(handled.back(), (Handled{25, 1000, true}));
+  EXPECT_EQ(player().TimerRequests, 200u);
+  EXPECT_EQ(player().UnsyncTicks, 175u);
+  EXPECT_EQ(player().FramesAccepted(), 25u);
+  EXPECT_EQ(driver.Writes() - writesBefore, 25);
+  EXPECT_EQ(form->DeviceFenster.TextAt(150, 180), ": 200        ");
+  EXPECT_EQ(form->DeviceFenster.TextAt(150, 195), ": 175       ");
+  EXPECT_EQ(form->Statusfenster.TextAt(110, 10), ": 25            ");
+  EXPECT_EQ(form->Statusfenster.TextAt(110, 115), ": 00 : 01 : 00  ");
+
+  // A busy device refuses frames; the clock runs on.
+  driver.SetReady(false);
+  for (int tick = 0; tick < 8; ++tick) TickAfter(5);
+  EXPECT_EQ(handled.back(), (Handled{26, 1040, false}));
+  EXPECT_EQ(player().RefusedFrames, 1u);
+  EXPECT_EQ(form->DeviceFenster.TextAt(150, 225), ": 1        ");
+
+  player().Stop.Click();
+  EXPECT_FALSE(player().Playing());
+  EXPECT_TRUE(player().Play.Visible());
+  EXPECT_TRUE(form->Lade_File.Enabled());
+  EXPECT_EQ(form->CurrentFrame, 0);
+  EXPECT_EQ(player().Framescroll.Position(), 0);
+}
+
+TEST_F(PlayerTest, HighRatesPreviewEvenFramesOnlyAndThirtyRunsAtThirtyThreeMilliseconds) {
+  LoadShow(100);
+  player().Irq_Speed.SetPosition(30);
+  EXPECT_EQ(player().Speedanzeige.Caption(), "Speed: Frames je Sek : 30");
+  player().Play.Click();
+  EXPECT_EQ(player().FramePeriodMs, 33);
+  for (int tick = 0; tick < 20; ++tick) TickAfter(5);
+  ASSERT_GE(handled.size(), 2u);
+  EXPECT_EQ(handled[0].ms, 35u);  // the first tick at or after 33 ms
+  player().Stop.Click();
+
+  handled.clear();
+  player().Irq_Speed.SetPosition(50);
+  player().Play.Click();
+  uint64_t previews = preview.presented;
+  std::vector<uint16_t> previewed;
+  for (int tick = 0; tick < 40; ++tick) {
+    TickAfter(5);
+    if (preview.presented != previews) previewed.push_back(handled.back().frame);
+    previews = preview.presented;
+  }
+  EXPECT_EQ(handled.size(), 11u);  // frames 0..10 in 200 ms
+  for (const uint16_t f : previewed) EXPECT_EQ(f % 2, 0) << f;
+  EXPECT_EQ(previewed.size(), 6u);
+}
+
+TEST_F(PlayerTest, AOneFrameShowEndsAfterItsPeriodAndTheLastFrameCarriesOver) {
+  LoadShow(1);
+  player().Play.Click();
+  TickAfter(5);
+  EXPECT_TRUE(handled.empty()) << "frame 0 was the last one handled (at start-up)";
+  for (int tick = 0; tick < 8; ++tick) TickAfter(5);
+  EXPECT_FALSE(player().Playing()) << "the first tick past the last frame halts";
+  EXPECT_EQ(player().LastPlayedFrame, 1);
+
+  // The second run outputs frame 0, because the first ended on frame 1.
+  player().Play.Click();
+  TickAfter(5);
+  ASSERT_EQ(handled.size(), 1u);
+  EXPECT_EQ(handled[0].frame, 0);
+  player().Stop.Click();
+  EXPECT_EQ(player().LastPlayedFrame, 0);
+
+  // Stopped on frame 0: the next run does not handle frame 0 again.
+  handled.clear();
+  LoadShow(5, "five.ild");
+  player().Play.Click();
+  for (int tick = 0; tick < 9; ++tick) TickAfter(5);
+  ASSERT_FALSE(handled.empty());
+  EXPECT_EQ(handled[0].frame, 1);
+}
+
+TEST_F(PlayerTest, StepsScrollingAndPlayGuards) {
+  LoadShow(40);
+  player().Framescroll.SetPosition(15);
+  player().Ruecklauf.Click();
+  EXPECT_EQ(form->CurrentFrame, 15);
+  player().Framescroll.SetPosition(25);
+  player().Ruecklauf.Click();
+  EXPECT_EQ(form->CurrentFrame, 5);
+  EXPECT_EQ(player().Framescroll.Position(), 5);
+  player().Framescroll.SetPosition(30);
+  player().Vorlauf.Click();
+  EXPECT_EQ(form->CurrentFrame, 30) << "30 + 20 is beyond the 40 frames";
+  player().Framescroll.SetPosition(10);
+  player().Vorlauf.Click();
+  EXPECT_EQ(form->CurrentFrame, 30);
+
+  // A scroll bar position beyond the show makes the current frame 0.
+  player().Framescroll.SetRange(0, 100);
+  player().Framescroll.SetPosition(77);
+  EXPECT_EQ(form->CurrentFrame, 0);
+
+  form->Loading = true;
+  player().Play.Click();
+  EXPECT_FALSE(player().Playing());
+  form->Loading = false;
+}
+
+TEST_F(PlayerTest, ANeverReadyDeviceRefusesEveryFrame) {
+  LoadShow(10);
+  driver.SetReady(false);
+  player().Play.Click();
+  for (int tick = 0; tick < 40; ++tick) TickAfter(5);
+  EXPECT_EQ(player().RefusedFrames, handled.size());
+  EXPECT_EQ(player().FramesAccepted(), 0u);
+  EXPECT_EQ(form->DeviceFenster.TextAt(150, 210), ": 0       ");
+}
+
+}  // namespace
+}  // namespace lumarex
