@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -89,7 +90,7 @@ std::vector<Captured> ReadCapture(const std::filesystem::path& path) {
 // Every family in one list, and `send` puts the output transform's exact points on each
 // device's wire, as far as the device's resolution goes: the virtual DAC's capture of the
 // same send is the reference.
-TEST(CliDevices, ListsAndSendsToAnIdnUnitALaserCubeAndAHelios) {
+TEST(CliDevices, ListsEveryFamilyAndSendsAndPlaysTheTransformsPointsToThem) {
   FixedPortLock lock("lasercube");
   IdnStandIn idn(IdnStandIn::Options{});
   LaserCubeStandIn cube(LaserCubeStandIn::Options{});
@@ -159,6 +160,39 @@ TEST(CliDevices, ListsAndSendsToAnIdnUnitALaserCubeAndAHelios) {
   }
   EXPECT_EQ(cube.Snapshot().rate, reference[0].rate);
   EXPECT_FALSE(cube.Snapshot().outputOn) << "closing switches the output off";
+
+  // `play`: whichever frames each device took in half a second of the show, each is one the
+  // virtual DAC took in the same half second, point for point.
+  const std::string play = "play '" + show + "' --rate 20 --seconds 0.5 --no-music --device ";
+  RunCli(environment + " LUMAREX_VIRTUAL_DAC_CAPTURE='" + (dir / "played.bin").string() + "'",
+         play + "0");
+  const auto played = ReadCapture(dir / "played.bin");
+  ASSERT_GE(played.size(), 5u);
+  auto playedOne = [&](const std::vector<DacPoint>& got, uint16_t mask) {
+    return std::any_of(played.begin(), played.end(), [&](const Captured& f) {
+      return f.points.size() == got.size() && std::equal(got.begin(), got.end(), f.points.begin(),
+                                                         [&](const DacPoint& a, DacPoint b) {
+                                                           b.x &= mask;
+                                                           b.y &= mask;
+                                                           return a == b;
+                                                         });
+    });
+  };
+  const size_t idnBefore = idn.Frames().size();
+  RunCli(environment, play + indexOf["IDN StandIn Laser"]);
+  const auto idnPlayed = idn.Frames();
+  ASSERT_GE(idnPlayed.size(), idnBefore + 3);
+  for (size_t k = idnBefore; k < idnPlayed.size(); ++k) {
+    const auto& s = idnPlayed[k].frame.samples;
+    EXPECT_TRUE(playedOne(std::vector<DacPoint>(s.begin() + 1, s.end()), 0xFFFF)) << k;
+  }
+  const size_t heliosBefore = ReadCapture(dir / "helios.bin").size();
+  RunCli(environment, play + indexOf["Helios 1-4"]);
+  const auto heliosPlayed = ReadCapture(dir / "helios.bin");
+  ASSERT_GE(heliosPlayed.size(), heliosBefore + 3);
+  for (size_t k = heliosBefore; k < heliosPlayed.size(); ++k) {
+    EXPECT_TRUE(playedOne(heliosPlayed[k].points, 0xFFF0)) << k;
+  }
   std::filesystem::remove_all(dir);
 }
 
