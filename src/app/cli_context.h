@@ -38,7 +38,7 @@ class StderrDesktopServices final : public DesktopServices {
 // every command ends it anyway.
 class CliWindow {
  public:
-  CliWindow(DesktopServices& desktop, bool withDevices);
+  CliWindow(DesktopServices& desktop, bool withDevices, bool withAudio);
   ~CliWindow();
 
   QueueDispatcher dispatcher;
@@ -60,8 +60,9 @@ class CliContext {
 
   // The main window, started on first use; with `withDevices` the start-up binds the DAC
   // library and opens device 0, as the window does (commands that only read or write files
-  // leave the library alone).
-  Tform1& Window(bool withDevices = false);
+  // leave the library alone), and with `withAudio` the music plays to the sound card (else
+  // silently, on time: only `play` has music to be heard).
+  Tform1& Window(bool withDevices = false, bool withAudio = false);
   bool Started() const { return window_ != nullptr; }
   CliWindow& Cli() {
     Window();

@@ -51,8 +51,8 @@ void AddCalibrationOptions(CLI::App& cmd, CalibrationOptions& o) {
   cmd.add_option("--power", o.power, "Overall power, 4..10 (40..100 %)")->check(CLI::Range(4, 10));
 }
 
-OutputRig::OutputRig(CliContext& context, bool withDevices)
-    : form(context.Window(withDevices)),
+OutputRig::OutputRig(CliContext& context, bool withDevices, bool withAudio)
+    : form(context.Window(withDevices, withAudio)),
       dac(form.Dac),
       output(form.Output),
       selection(form.Devices) {}

@@ -39,7 +39,7 @@ void AddCalibrationOptions(CLI::App& command, CalibrationOptions& options);
 struct OutputRig {
   // The main window, started with its devices (the DAC library bound, device 0 opened and
   // armed) unless `withDevices` is false, when frames go through the transform to no device.
-  explicit OutputRig(CliContext& context, bool withDevices = true);
+  explicit OutputRig(CliContext& context, bool withDevices = true, bool withAudio = false);
 
   Tform1& form;
   JMLaser& dac;

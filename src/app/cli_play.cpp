@@ -51,7 +51,7 @@ void PrintCounters(const Tform1& form) {
 }
 
 void Play(const PlayOptions& o, CliContext& context) {
-  OutputRig rig(context);
+  OutputRig rig(context, true, !o.noMusic);
   Tform1& form = rig.form;
   if (o.protect) form.Parameter_Auf.Click();
   if (o.powerLock) form.Output.Schloss_Auf.Click();

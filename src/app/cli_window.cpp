@@ -4,11 +4,10 @@
 
 namespace lumarex::cli {
 
-CliWindow::CliWindow(DesktopServices& desktop, bool withDevices) {
+CliWindow::CliWindow(DesktopServices& desktop, bool withDevices, bool withAudio) {
   form =
       std::make_unique<Tform1>(Tform1Services{desktop, clock, startTimer, showplayTimer, preview});
-  // Commands that drive no laser play no music either.
-  outcome = form->ProgramStart(nullptr, StartupOptions{withDevices, withDevices, {}});
+  outcome = form->ProgramStart(nullptr, StartupOptions{withDevices, withAudio, {}});
 }
 
 CliWindow::~CliWindow() {
@@ -17,9 +16,9 @@ CliWindow::~CliWindow() {
   form.reset();
 }
 
-Tform1& CliContext::Window(bool withDevices) {
+Tform1& CliContext::Window(bool withDevices, bool withAudio) {
   if (!window_) {
-    window_ = std::make_unique<CliWindow>(desktop, withDevices);
+    window_ = std::make_unique<CliWindow>(desktop, withDevices, withAudio);
     if (verbose) {
       std::cerr << "Start-up: " << (withDevices ? "DAC library bound, " : "")
                 << window_->form->Devices.DeviceCount << " device(s), audio "

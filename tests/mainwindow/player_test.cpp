@@ -16,7 +16,7 @@ struct Handled {
   friend bool operator==(const Handled&, const Handled&) = default;
 };
 
-class PlayerTest : public WindowTest {
+class ShowPlayerTest : public WindowTest {
  protected:
   void SetUp() override {
     WindowTest::SetUp();
@@ -29,7 +29,7 @@ class PlayerTest : public WindowTest {
   std::vector<Handled> handled;
 };
 
-TEST_F(PlayerTest, RateTwentyFiveHandlesAFrameEveryFortyMillisecondsAndCountsTheRest) {
+TEST_F(ShowPlayerTest, RateTwentyFiveHandlesAFrameEveryFortyMillisecondsAndCountsTheRest) {
   LoadShow(100);
   clock.Set(5000);
   player().Play.Click();
@@ -69,7 +69,7 @@ TEST_F(PlayerTest, RateTwentyFiveHandlesAFrameEveryFortyMillisecondsAndCountsThe
   EXPECT_EQ(player().Framescroll.Position(), 0);
 }
 
-TEST_F(PlayerTest, HighRatesPreviewEvenFramesOnlyAndThirtyRunsAtThirtyThreeMilliseconds) {
+TEST_F(ShowPlayerTest, HighRatesPreviewEvenFramesOnlyAndThirtyRunsAtThirtyThreeMilliseconds) {
   LoadShow(100);
   player().Irq_Speed.SetPosition(30);
   EXPECT_EQ(player().Speedanzeige.Caption(), "Speed: Frames je Sek : 30");
@@ -95,7 +95,7 @@ TEST_F(PlayerTest, HighRatesPreviewEvenFramesOnlyAndThirtyRunsAtThirtyThreeMilli
   EXPECT_EQ(previewed.size(), 6u);
 }
 
-TEST_F(PlayerTest, AOneFrameShowEndsAfterItsPeriodAndTheLastFrameCarriesOver) {
+TEST_F(ShowPlayerTest, AOneFrameShowEndsAfterItsPeriodAndTheLastFrameCarriesOver) {
   LoadShow(1);
   player().Play.Click();
   TickAfter(5);
@@ -121,7 +121,7 @@ TEST_F(PlayerTest, AOneFrameShowEndsAfterItsPeriodAndTheLastFrameCarriesOver) {
   EXPECT_EQ(handled[0].frame, 1);
 }
 
-TEST_F(PlayerTest, StepsScrollingAndPlayGuards) {
+TEST_F(ShowPlayerTest, StepsScrollingAndPlayGuards) {
   LoadShow(40);
   player().Framescroll.SetPosition(15);
   player().Ruecklauf.Click();
@@ -148,7 +148,7 @@ TEST_F(PlayerTest, StepsScrollingAndPlayGuards) {
   form->Loading = false;
 }
 
-TEST_F(PlayerTest, ANeverReadyDeviceRefusesEveryFrame) {
+TEST_F(ShowPlayerTest, ANeverReadyDeviceRefusesEveryFrame) {
   LoadShow(10);
   driver.SetReady(false);
   player().Play.Click();
