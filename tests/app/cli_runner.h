@@ -13,9 +13,11 @@ struct CommandResult {
   std::string output;  // standard output only
 };
 
-// Runs lumarex-cli from the build's bin folder with the given arguments (already quoted).
-inline CommandResult RunCli(const std::string& arguments) {
-  const std::string command = std::string("'") + LUMAREX_BIN_DIR + "/lumarex-cli' " + arguments;
+// Runs lumarex-cli from the build's bin folder with the given arguments (already quoted),
+// after the environment assignments in `environment` ("NAME=value ...").
+inline CommandResult RunCliWith(const std::string& environment, const std::string& arguments) {
+  const std::string command =
+      environment + " '" + std::string(LUMAREX_BIN_DIR) + "/lumarex-cli' " + arguments;
   CommandResult result;
   std::FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return result;
@@ -26,6 +28,10 @@ inline CommandResult RunCli(const std::string& arguments) {
   const int status = pclose(pipe);
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+inline CommandResult RunCli(const std::string& arguments) {
+  return RunCliWith("", arguments);
 }
 
 inline std::string Quoted(const std::string& path) {
