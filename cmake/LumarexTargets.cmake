@@ -43,7 +43,7 @@ function(lumarex_test name)
   lumarex_warnings(${name})
   include(GoogleTest)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT
-                       "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy")
+                       "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy;LUMAREX_DAC_BROADCAST=none")
 endfunction()
 
 # A Google Benchmark program: lumarex_bench(bench_ilda SOURCES ... DEPS show)
