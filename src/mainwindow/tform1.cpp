@@ -1,6 +1,7 @@
 #include "mainwindow/tform1.h"
 
 #include "preview/frame_picture.h"
+#include "preview/output_picture.h"
 
 namespace lumarex {
 
@@ -31,7 +32,8 @@ Tform1::Tform1(const Tform1Services& services)
       clock_(services.clock),
       startTimer_(services.startTimer),
       showplayTimer_(services.showplayTimer),
-      preview_(services.preview) {
+      preview_(services.preview),
+      outputView_(services.outputView) {
   Statusfenster.SetHint("Showinput");
   OGL_Effekt.SetHint("OpenGL Ausgabemodus");
   Parameter_Auf.SetHint("kein Überschreibschutz ");
@@ -65,6 +67,17 @@ Tform1::Tform1(const Tform1Services& services)
   Kill_Frame_2_4.OnClick([this] { Kill_Frame_2_4Click(); });
   Optimiereaufscannerwege1.OnClick([this] { Optimiereaufscannerwege1Click(); });
   Info.OnClick([this] { InfoClick(); });
+  Wiederholen.OnClick([this] {
+    Wiederholen.SetChecked(!Wiederholen.Checked());
+    Player.Repeat = Wiederholen.Checked();
+  });
+  Ausgabeansicht.SetChecked(outputView_ != nullptr);
+  Ausgabeansicht.SetVisible(outputView_ != nullptr);
+  Ausgabeansicht.OnClick([this] {
+    Ausgabeansicht.SetChecked(!Ausgabeansicht.Checked());
+    DrawOutputView();
+  });
+  Output.OnWritten = [this] { DrawOutputView(); };
 }
 
 Tform1::~Tform1() {
@@ -157,6 +170,40 @@ void Tform1::DrawPreviewFrame(uint16_t n) {
   Player.Framescroll.SetPosition(n);
   DrawFrameInformation(n);
   preview_.Present(picture_);
+}
+
+void Tform1::DrawOutputView() {
+  if (outputView_ == nullptr) return;
+  if (!Ausgabeansicht.Checked()) {
+    outputPicture_.Reset(true);
+  } else {
+    BuildOutputPicture(Output.LastDacPoints(),
+                       OutputWindowOf(Output.ScaleX, Output.OffsetX, Output.ScaleY, Output.OffsetY),
+                       outputPicture_);
+  }
+  outputView_->Present(outputPicture_);
+}
+
+bool Tform1::KeyPressed(Key key) {
+  switch (key) {
+    case Key::kSpace:
+      if (Player.Playing()) {
+        Player.Stop.ClickByOperator();
+      } else {
+        Player.Play.ClickByOperator();
+      }
+      return true;
+    case Key::kLeft:
+      Player.Ruecklauf.ClickByOperator();
+      return Player.Ruecklauf.TakesInput();
+    case Key::kRight:
+      Player.Vorlauf.ClickByOperator();
+      return Player.Vorlauf.TakesInput();
+    case Key::kEscape:
+      Player.HaltPlayback();
+      return true;
+  }
+  return false;
 }
 
 void Tform1::ClearPreview() {

@@ -40,6 +40,8 @@ struct Tform1Services {
   UiTimer& startTimer;     // Start_Timer: the start animation, 20 ms
   UiTimer& showplayTimer;  // Showplay_Timer: the frame clock, 5 ms
   PreviewSurface& preview;
+  // Where the output view goes (what the laser draws); none: no output view.
+  PreviewSurface* outputView = nullptr;
 };
 
 // What a front end wants of the start-up beyond the window's own steps.
@@ -146,6 +148,9 @@ class Tform1 final : public PlayerWindow, private SaveProgress {
   MenuItem Kill_Frame_2_4{"Frames kill 2..4..6 usw "};
   MenuItem Optimiereaufscannerwege1{"Optimiere auf Scannerpfade"};
   MenuItem Info{"Info"};
+  // Beyond the classic menus: play the show over and over, and show what the laser draws.
+  MenuItem Wiederholen{"Wiederholen"};
+  MenuItem Ausgabeansicht{"Ausgabeansicht"};
 
   // --- The optimiser window's behaviour ---
   OptimiserSession Optimiser;
@@ -189,6 +194,12 @@ class Tform1 final : public PlayerWindow, private SaveProgress {
   void Optimiereaufscannerwege1Click();
   // The optimiser window's return to the player ("Exit to Player" or closing it).
   void ReturnFromOptimiser();
+
+  // --- Keys of the window ---
+  enum class Key : uint8_t { kSpace, kLeft, kRight, kEscape };
+  // Space toggles Play and Stop, Left and Right step, Escape stops (the laser goes dark at
+  // once, during the start animation too). True when the key did something.
+  bool KeyPressed(Key key);
 
   // --- Preview ---
   void DrawPreviewFrame(uint16_t n) override;
@@ -238,6 +249,7 @@ class Tform1 final : public PlayerWindow, private SaveProgress {
   void RunLoad(const std::optional<std::string>& chosen);
   void StopForCommand();
   void SaveCommand(ShowWriter writer, const char* dialog, const char* filter);
+  void DrawOutputView();
 
   // SaveProgress: the frame information panel while a writer saves.
   void SaveStarted() override;
@@ -248,7 +260,9 @@ class Tform1 final : public PlayerWindow, private SaveProgress {
   UiTimer& startTimer_;
   UiTimer& showplayTimer_;
   PreviewSurface& preview_;
+  PreviewSurface* outputView_;
   DrawList picture_;
+  DrawList outputPicture_;
   StartAnimation animation_;
   bool created_ = false;
 };

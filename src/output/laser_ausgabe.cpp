@@ -103,6 +103,7 @@ void LaserAusgabe::OutputFrame(uint16_t n) {
     const int32_t rate = ScanSpeedPps > 0 ? ScanSpeedPps : Scanspeed.Position() * 1000;
     lastWriteRate_ = rate;
     device_.jmLaserWriteFrameNL(device_.DeviceHandle, dacList_.get(), 1, rate, 0);
+    if (OnWritten) OnWritten();
     return;
   }
   SequencePoint* staged = staged_.get();
@@ -181,6 +182,7 @@ void LaserAusgabe::TransformAndSend(uint32_t count) {
   lastWriteRate_ = ScanSpeedPps;
   device_.jmLaserWriteFrameNL(device_.DeviceHandle, dacList_.get(), static_cast<int32_t>(n),
                               ScanSpeedPps, 0);
+  if (OnWritten) OnWritten();
 }
 
 uint32_t LaserAusgabe::ExtraPointsPass(uint32_t count, uint32_t extra) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 
@@ -84,6 +85,8 @@ class LaserAusgabe {
   // The DacPoint list of the last write, and the point rate it was written at.
   std::span<const DacPoint> LastDacPoints() const { return {dacList_.get(), lastDacCount_}; }
   int32_t LastWriteRate() const { return lastWriteRate_; }
+  // Called after every write to the device (an output view redraws from LastDacPoints).
+  std::function<void()> OnWritten;
 
   // --- Change handlers, bound to the controls above ---
   void ScanspeedChange();

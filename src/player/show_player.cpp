@@ -117,6 +117,11 @@ void ShowPlayer::Showplay_TimerTimer() {
   TickBusy = true;
   if (frame > store_.FrameCount - 1) {
     LastPlayedFrame = frame;
+    if (Repeat) {
+      StartOver(now);
+      TickBusy = false;
+      return;
+    }
     if (OnShowEnded) OnShowEnded();
     HaltPlayback();
     window_.ProcessPendingMessages();
@@ -142,6 +147,18 @@ void ShowPlayer::Showplay_TimerTimer() {
   WriteCounters();
   if (OnFrameHandled) OnFrameHandled(frame, PlayTimeMs, ready);
   TickBusy = false;
+}
+
+void ShowPlayer::StartOver(uint64_t now) {
+  // The clock starts again; frame 0 differs from the frame past the end just recorded, so the
+  // next tick handles it. The music starts again with it.
+  PlayStartTime = now;
+  PlayTimeMs = 0;
+  if (HasMusic()) {
+    music_->Stop();
+    music_->SetPosition(0);
+    music_->Play();
+  }
 }
 
 void ShowPlayer::WriteCounters() {

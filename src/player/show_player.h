@@ -65,6 +65,8 @@ class ShowPlayer {
   uint32_t UnsyncTicks = 0;
   uint32_t RefusedFrames = 0;
   bool MusicPlaying = false;
+  // At the end of the show, start again from frame 0 with the music instead of halting.
+  bool Repeat = false;
   uint32_t FramesAccepted() const { return TimerRequests - (UnsyncTicks + RefusedFrames); }
   bool Playing() const { return timer_.Enabled(); }
 
@@ -93,6 +95,7 @@ class ShowPlayer {
 
  private:
   void BlankShowPosition(int32_t x);
+  void StartOver(uint64_t now);
   void WriteCounters();
   void WriteShowLines();
   bool HasMusic() const { return musicLoaded_ && music_ != nullptr; }
