@@ -12,7 +12,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   qt6-base-dev libqt6opengl6-dev libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev
-  xvfb xauth libusb-1.0-0-dev tshark
+  xvfb xauth libusb-1.0-0-dev tshark fonts-liberation2 fonts-dejavu-core imagemagick
   libsdl2-dev libsndfile1-dev libmpg123-dev lame ccache
 )
 # Tools that may come from elsewhere than Debian (a Node.js build that carries its own npm

@@ -1,5 +1,6 @@
 #include "mainwindow/tform1.h"
 
+#include "preview/comparison_picture.h"
 #include "preview/frame_picture.h"
 #include "preview/output_picture.h"
 
@@ -33,7 +34,8 @@ Tform1::Tform1(const Tform1Services& services)
       startTimer_(services.startTimer),
       showplayTimer_(services.showplayTimer),
       preview_(services.preview),
-      outputView_(services.outputView) {
+      outputView_(services.outputView),
+      comparisonView_(services.comparisonView) {
   Statusfenster.SetHint("Showinput");
   OGL_Effekt.SetHint("OpenGL Ausgabemodus");
   Parameter_Auf.SetHint("kein Überschreibschutz ");
@@ -71,13 +73,21 @@ Tform1::Tform1(const Tform1Services& services)
     Wiederholen.SetChecked(!Wiederholen.Checked());
     Player.Repeat = Wiederholen.Checked();
   });
-  Ausgabeansicht.SetChecked(outputView_ != nullptr);
   Ausgabeansicht.SetVisible(outputView_ != nullptr);
   Ausgabeansicht.OnClick([this] {
     Ausgabeansicht.SetChecked(!Ausgabeansicht.Checked());
     DrawOutputView();
   });
   Output.OnWritten = [this] { DrawOutputView(); };
+  Optimiser.OnReturnToPlayer = [this] { ReturnFromOptimiser(); };
+  Optimiser.OnDrawComparison([this](uint32_t frame, uint16_t lastIndex) {
+    if (comparisonView_ == nullptr) return;
+    const std::span<const ShowPoint> optimised = Optimiser.Core().Optimised();
+    BuildComparisonPicture(Store.Frame(frame),
+                           optimised.first(std::min<size_t>(optimised.size(), lastIndex + 1u)),
+                           comparisonPicture_);
+    comparisonView_->Present(comparisonPicture_);
+  });
 }
 
 Tform1::~Tform1() {

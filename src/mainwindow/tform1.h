@@ -42,6 +42,8 @@ struct Tform1Services {
   PreviewSurface& preview;
   // Where the output view goes (what the laser draws); none: no output view.
   PreviewSurface* outputView = nullptr;
+  // The optimiser window's comparison view Show_Frame; none: nothing is drawn.
+  PreviewSurface* comparisonView = nullptr;
 };
 
 // What a front end wants of the start-up beyond the window's own steps.
@@ -261,8 +263,10 @@ class Tform1 final : public PlayerWindow, private SaveProgress {
   UiTimer& showplayTimer_;
   PreviewSurface& preview_;
   PreviewSurface* outputView_;
+  PreviewSurface* comparisonView_;
   DrawList picture_;
   DrawList outputPicture_;
+  DrawList comparisonPicture_;
   StartAnimation animation_;
   bool created_ = false;
 };

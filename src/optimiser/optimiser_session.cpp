@@ -9,6 +9,18 @@ OptimiserSession::OptimiserSession(ShowStore& store, DesktopServices& desktop,
     : Controls(store, desktop), store_(store), desktop_(desktop), currentFrame_(currentFrame) {
   Controls.OnReoptimise([this] { OptimiseAndShow(currentFrame_); });
   Bildposition.OnChange([this] { Bildpositionchange(); });
+  Statusfenster.SetHint("Statusinformation");
+  Bildposition.SetHint("FrameScroll");
+  Controls.Info_Center.SetHint("Show Optimierungswerte");
+  Optimiere_Frame.SetHint("Optimiere Frame");
+  Optimiere_File.SetHint("Optimiere File");
+  Opti_Frame.OnClick([this] { Opti_Frameclick(); });
+  Optimieren_File_Seek.OnClick([this] { RunWholeFile(false); });
+  Optimieren_File_Speed.OnClick([this] { RunWholeFile(true); });
+  Optimieren_Stop.OnClick([this] { Optimieren_StopClick(); });
+  Zurueck.OnClick([this] { Zurueckclick(); });
+  Save_Ini.OnClick([this] { Save_IniClick(); });
+  Load_Ini.OnClick([this] { Load_IniClick(); });
 }
 
 void OptimiserSession::Open() {
@@ -89,6 +101,24 @@ WholeFileRun OptimiserSession::RunWholeFile(bool speed) {
   OptiNoDraw = 0;
   running_ = false;
   return run;
+}
+
+void OptimiserSession::Zurueckclick() {
+  if (OnReturnToPlayer) {
+    OnReturnToPlayer();
+  } else {
+    Close();
+  }
+}
+
+void OptimiserSession::Save_IniClick() {
+  Controls.SaveParameterSet(
+      desktop_.ChooseFileToSave("Saven_Ini", "Optimierungs Satz *.osa|*.osa"));
+}
+
+void OptimiserSession::Load_IniClick() {
+  Controls.LoadParameterSet(
+      desktop_.ChooseFileToOpen("Laden_Ini", "Optimierungs Satz  *.osa|*.osa"));
 }
 
 void OptimiserSession::Close() {

@@ -9,6 +9,9 @@
 #include "optimiser/optimiser_controls.h"
 #include "platform/desktop_services.h"
 #include "show/show_store.h"
+#include "widgets/button.h"
+#include "widgets/image.h"
+#include "widgets/menu_item.h"
 #include "widgets/scroll_bar.h"
 #include "widgets/status_image.h"
 
@@ -39,6 +42,24 @@ class OptimiserSession {
   OptimiserControls Controls;
   StatusImage Statusfenster{320, 95};
   ScrollBar Bildposition{0, 0, 0};
+  Button Opti_Frame{"Optimiere Frame"};
+  Button Optimieren_File_Seek{"Optimiere File"};
+  Button Optimieren_File_Speed{"Optimiere File Speed"};
+  Button Optimieren_Stop{"Optimieren Stop"};
+  // Picture buttons that show what the buttons beside them do; they have no action.
+  Image Optimiere_Frame{"Optimiere_Frame"};
+  Image Optimiere_File{"Optimiere_File"};
+  MenuItem Files{"Files"};
+  MenuItem Zurueck{"Exit to Player"};
+  MenuItem Save_Ini{"Save Optimierungs Parameter"};
+  MenuItem Load_Ini{"Load Optimierungs Parameter"};
+
+  // "Exit to Player" and closing the window: set by the main window, which takes the screen
+  // back.
+  std::function<void()> OnReturnToPlayer;
+  void Zurueckclick();
+  void Save_IniClick();
+  void Load_IniClick();
 
   // The decimal separator of the statistics.
   char DecimalSeparator = ',';

@@ -37,6 +37,20 @@ void DrawList::Reserve(uint32_t vertices, uint32_t batches) {
   }
 }
 
+void DrawList::CopyFrom(const DrawList& other) {
+  if (&other == this) return;
+  Reset(other.clear_);
+  Reserve(other.vertexCount_, other.batchCount_);
+  if (other.vertexCount_ > 0) {
+    std::memcpy(vertices_.get(), other.vertices_.get(), other.vertexCount_ * sizeof(Vertex));
+  }
+  if (other.batchCount_ > 0) {
+    std::memcpy(batches_.get(), other.batches_.get(), other.batchCount_ * sizeof(Batch));
+  }
+  vertexCount_ = other.vertexCount_;
+  batchCount_ = other.batchCount_;
+}
+
 void DrawList::SplitOpenBatch(uint32_t count, uint32_t verticesEach) {
   const Batch open = batches_[batchCount_ - 1];
   const uint32_t at = batchCount_ - 1;

@@ -50,6 +50,9 @@ class DrawList {
     batchCount_ = 0;
     vertexCount_ = 0;
   }
+  // Makes this list the same picture as `other`, reusing this list's memory (a view keeps its
+  // own copy of the last picture to repaint from).
+  void CopyFrom(const DrawList& other);
   // Grows the memory to `vertices` and `batches` in all, keeping what is there.
   void Reserve(uint32_t vertices, uint32_t batches);
 

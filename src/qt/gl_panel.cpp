@@ -1,0 +1,51 @@
+#include "qt/gl_panel.h"
+
+#include <QSurfaceFormat>
+
+#include "gl/gl_replay.h"
+
+namespace lumarex::qt {
+
+GlPanel::GlPanel(const OrthoView& view, QWidget* parent) : QOpenGLWidget(parent), view_(view) {
+  QSurfaceFormat format;
+  format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
+  format.setSwapInterval(0);
+  format.setRedBufferSize(8);
+  format.setGreenBufferSize(8);
+  format.setBlueBufferSize(8);
+  format.setDepthBufferSize(0);
+  format.setStencilBufferSize(0);
+  setFormat(format);
+  setUpdateBehavior(QOpenGLWidget::NoPartialUpdate);
+  picture_.Reset(true);  // black until the first picture
+}
+
+void GlPanel::Present(const DrawList& picture) {
+  if (released_) return;
+  picture_.CopyFrom(picture);
+  ++presented_;
+  update();
+}
+
+void GlPanel::Release() {
+  released_ = true;
+  picture_.Reset(true);
+}
+
+void GlPanel::Restore() {
+  released_ = false;
+  picture_.Reset(true);
+  update();
+}
+
+void GlPanel::initializeGL() {
+  // Immediate mode needs no set-up beyond the view, which paintGL sets for the panel's size.
+}
+
+void GlPanel::paintGL() {
+  const qreal ratio = devicePixelRatioF();
+  ApplyView(view_, static_cast<int>(width() * ratio), static_cast<int>(height() * ratio));
+  ReplayDrawList(picture_);
+}
+
+}  // namespace lumarex::qt

@@ -1,0 +1,254 @@
+#include "qt/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QShortcut>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "show/file_names.h"
+
+namespace lumarex::qt {
+
+namespace {
+
+constexpr int kMiddle = 700;  // left edge of the middle column
+constexpr int kRight = 965;   // left edge of the right column
+constexpr int kScanninfoTop = 256;
+
+}  // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+  setWindowTitle("Lumarex");
+  setFixedSize(Tform1::kWidth, Tform1::kHeight);
+  setAcceptDrops(true);
+  QPalette grey = palette();
+  grey.setColor(QPalette::Window, QColor(150, 150, 150));
+  grey.setColor(QPalette::WindowText, Qt::black);
+  setPalette(grey);
+  central_ = new QWidget(this);
+  central_->setAutoFillBackground(true);
+  setCentralWidget(central_);
+  zeichenflaeche_ = new GlPanel(kPreviewView, central_);
+  zeichenflaeche_->setGeometry(8, 8, 680, 680);
+  zeichenflaeche_->setObjectName("Zeichenflaeche");
+  widgets_.emplace_back("Zeichenflaeche", zeichenflaeche_);
+
+  // What the laser draws, in a small window of its own beside the main window.
+  outputWindow_ = new QWidget(this, Qt::Tool);
+  outputWindow_->setWindowTitle("Ausgabeansicht");
+  outputWindow_->setFixedSize(340, 340);
+  outputView_ = new GlPanel(kPreviewView, outputWindow_);
+  outputView_->setGeometry(0, 0, 340, 340);
+
+  // Centred on the screen the window opens on.
+  if (const QScreen* screen = QApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.center() - QPoint(Tform1::kWidth / 2, Tform1::kHeight / 2));
+  }
+}
+
+MainWindow::~MainWindow() {
+  for (MenuItem* item : boundMenus_) UnbindAction(*item);
+}
+
+template <typename W, typename... A>
+W* MainWindow::Add(const QString& name, int x, int y, int w, int h, A&&... args) {
+  auto* widget = new W(std::forward<A>(args)..., central_);
+  widget->setGeometry(x, y, w, h);
+  widget->setObjectName(name);
+  widgets_.emplace_back(name, widget);
+  return widget;
+}
+
+QAction* MainWindow::AddAction(QMenu& menu, const QString& name, MenuItem& model, bool checkable) {
+  auto* action = new QAction(&menu);
+  action->setObjectName(name);
+  action->setCheckable(checkable);
+  menu.addAction(action);
+  BindAction(model, *action);
+  boundMenus_.push_back(&model);
+  actions_.emplace_back(name, action);
+  return action;
+}
+
+void MainWindow::BuildMenus(Tform1& f) {
+  QMenuBar* bar = menuBar();
+  QMenu* files = bar->addMenu(QString::fromStdString(f.Files.Caption()));
+  AddAction(*files, "Lade_File", f.Lade_File)->setShortcut(QKeySequence("Ctrl+O"));
+  AddAction(*files, "Merge_File", f.Merge_File);
+  QMenu* save = files->addMenu(QString::fromStdString(f.Speichern.Caption()));
+  // The submenu's own enabled state follows its model like an entry's.
+  QAction* saveMenu = save->menuAction();
+  saveMenu->setObjectName("Speichern");
+  BindAction(f.Speichern, *saveMenu);
+  boundMenus_.push_back(&f.Speichern);
+  actions_.emplace_back("Speichern", saveMenu);
+  AddAction(*save, "Save_LDS_Cat_2008", f.Save_LDS_Cat_2008);
+  AddAction(*save, "Save_PHO_Cat_2008", f.Save_PHO_Cat_2008);
+  AddAction(*save, "Ilda_True_Save", f.Ilda_True_Save);
+  AddAction(*save, "ULF1", f.ULF1);
+  AddAction(*files, "Load_Farben", f.Load_Farben);
+  files->addSeparator();
+  AddAction(*files, "Exit1", f.Exit1)->setShortcut(QKeySequence("Ctrl+Q"));
+
+  QMenu* projector = bar->addMenu(QString::fromStdString(f.Projektorparameter.Caption()));
+  AddAction(*projector, "Load_Parameter", f.Load_Parameter);
+  AddAction(*projector, "SaveParameter", f.SaveParameter);
+  QMenu* show = bar->addMenu(QString::fromStdString(f.Showparameter.Caption()));
+  AddAction(*show, "SaveParameter1", f.SaveParameter1);
+  QMenu* extras = bar->addMenu(QString::fromStdString(f.Extras.Caption()));
+  AddAction(*extras, "Kill_Frame_2_4", f.Kill_Frame_2_4);
+  AddAction(*extras, "Wiederholen", f.Wiederholen, true);
+  QAction* outputView = AddAction(*extras, "Ausgabeansicht", f.Ausgabeansicht, true);
+  connect(outputView, &QAction::toggled, [this](bool on) {
+    if (on) outputWindow_->move(geometry().topRight() + QPoint(8, 0));
+    outputWindow_->setVisible(on);
+  });
+
+  auto addTop = [&](const QString& name, MenuItem& model) {
+    auto* action = new QAction(bar);
+    action->setObjectName(name);
+    bar->addAction(action);
+    BindAction(model, *action);
+    boundMenus_.push_back(&model);
+    actions_.emplace_back(name, action);
+    return action;
+  };
+  addTop("Optimiereaufscannerwege1", f.Optimiereaufscannerwege1);
+  addTop("Info", f.Info)->setShortcut(QKeySequence(Qt::Key_F1));
+}
+
+void MainWindow::Bind(Tform1& f) {
+  form_ = &f;
+  BuildMenus(f);
+  ShowPlayer& p = f.Player;
+  LaserAusgabe& o = f.Output;
+  DeviceSelection& d = f.Devices;
+
+  // Middle column: frame information, player, save range, scope.
+  auto* status = Add<StatusImageView>("Statusfenster", kMiddle, 8, 255, 220, f.Statusfenster);
+  status->setToolTip(QString::fromStdString(f.Statusfenster.Hint()));
+  Add<ScrollBarWidget>("Framescroll", kMiddle, 234, 255, 17, p.Framescroll, Qt::Horizontal);
+  Add<ButtonWidget>("Ruecklauf", kMiddle, 256, 60, 28, p.Ruecklauf);
+  Add<ButtonWidget>("Play", kMiddle + 64, 256, 60, 28, p.Play);
+  Add<ButtonWidget>("Stop", kMiddle + 128, 256, 60, 28, p.Stop);
+  Add<ButtonWidget>("Vorlauf", kMiddle + 192, 256, 63, 28, p.Vorlauf);
+  Add<ScrollBarWidget>("Irq_Speed", kMiddle, 290, 255, 17, p.Irq_Speed, Qt::Horizontal);
+  Add<LabelWidget>("Speedanzeige", kMiddle, 309, 255, 18, p.Speedanzeige);
+  Add<TrackBarWidget>("OGL_Effekt", kMiddle, 330, 160, 28, f.OGL_Effekt, Qt::Horizontal);
+  Add<StatusImageView>("Savefrom", kMiddle, 364, 255, 60, f.Savefrom);
+  Add<ButtonWidget>("Filestart", kMiddle, 428, 125, 26, f.Filestart);
+  Add<ButtonWidget>("Fileende", kMiddle + 130, 428, 125, 26, f.Fileende);
+  Add<StatusImageView>("Oszilloskop", kMiddle, 460, 255, 180, f.Oszilloskop);
+  Add<ImageWidget>("Parameter", kMiddle, 646, 36, 40, f.Parameter);
+  Add<ImageWidget>("Musik", kMiddle + 40, 646, 36, 40, f.Musik);
+  Add<ImageWidget>("Parameter_Auf", kMiddle + 84, 646, 36, 40, f.Parameter_Auf);
+  Add<ImageWidget>("Parameter_Zu", kMiddle + 84, 646, 36, 40, f.Parameter_Zu);
+  progress_ = new QProgressBar(central_);
+  progress_->setGeometry(kMiddle + 128, 656, 127, 20);
+  progress_->setRange(0, 0);
+  progress_->setFormat("%v");
+  progress_->hide();
+
+  // Right column: device, calibration, power; controls lie in the panels' free bands.
+  Add<StatusImageView>("DeviceFenster", kRight, 8, 250, 243, f.DeviceFenster);
+  Add<ButtonWidget>("Suche_Device", kRight + 6, 8 + 53, 104, 24, d.Suche_Device);
+  Add<ComboBoxWidget>("Ausgabedevice", kRight + 114, 8 + 53, 130, 24, d.Ausgabedevice);
+  Add<TrackBarWidget>("Scanspeed", kRight + 5, 8 + 100, 240, 24, o.Scanspeed, Qt::Horizontal);
+  Add<TrackBarWidget>("Farbverschiebung", kRight + 5, 8 + 148, 110, 24, o.Farbverschiebung,
+                      Qt::Horizontal);
+  Add<TrackBarWidget>("Extrapoints", kRight + 125, 8 + 148, 120, 24, o.Extrapoints, Qt::Horizontal);
+  Add<StatusImageView>("Scanninfo", kRight, kScanninfoTop, 250, 430, f.Scanninfo);
+  Add<RangeSliderWidget>("Achse_X", kRight + 32, kScanninfoTop + 30, 210, 18, o.Achse_X,
+                         Qt::Horizontal);
+  Add<RangeSliderWidget>("Achse_Y", kRight + 12, kScanninfoTop + 47, 18, 210, o.Achse_Y,
+                         Qt::Vertical);
+  Add<TrackBarWidget>("Scanner_Invers", kRight + 4, kScanninfoTop + 272, 92, 24, o.Scanner_Invers,
+                      Qt::Horizontal);
+  Add<RangeSliderWidget>("Rot_to_Laser", kRight + 55, kScanninfoTop + 320, 140, 18, o.Rot_to_Laser,
+                         Qt::Horizontal);
+  Add<RangeSliderWidget>("Gruen_to_Laser", kRight + 55, kScanninfoTop + 345, 140, 18,
+                         o.Gruen_to_Laser, Qt::Horizontal);
+  Add<RangeSliderWidget>("Blau_to_Laser", kRight + 55, kScanninfoTop + 370, 140, 18,
+                         o.Blau_to_Laser, Qt::Horizontal);
+  Add<TrackBarWidget>("Dimmen_RGB", kRight + 45, kScanninfoTop + 404, 150, 24, o.Dimmen_RGB,
+                      Qt::Horizontal);
+  Add<ButtonWidget>("Framewechsel", kRight, kScanninfoTop + 436, 110, 26, o.Framewechsel);
+  Add<ImageWidget>("Schloss_Auf", kRight + 118, kScanninfoTop + 434, 28, 32, o.Schloss_Auf);
+  Add<ImageWidget>("Schloss_Zu", kRight + 118, kScanninfoTop + 434, 28, 32, o.Schloss_Zu);
+
+  // The operator's keys.
+  auto key = [this](QKeySequence sequence, Tform1::Key k) {
+    auto* shortcut = new QShortcut(sequence, this);
+    connect(shortcut, &QShortcut::activated, [this, k] { form_->KeyPressed(k); });
+  };
+  key(QKeySequence(Qt::Key_Space), Tform1::Key::kSpace);
+  key(QKeySequence(Qt::Key_Left), Tform1::Key::kLeft);
+  key(QKeySequence(Qt::Key_Right), Tform1::Key::kRight);
+  key(QKeySequence(Qt::Key_Escape), Tform1::Key::kEscape);
+
+  f.OnShowNameChanged = [this](const std::string& path) {
+    setWindowTitle("Lumarex - " + QString::fromStdString(BaseName(path)));
+  };
+  f.OnCloseWindow = [this] { close(); };
+  // A long load shows the frame it has reached; the bar goes once the load is done.
+  auto* progressTimer = new QTimer(this);
+  connect(progressTimer, &QTimer::timeout, [this] { ShowProgress(); });
+  progressTimer->start(250);
+}
+
+StatusImageView* MainWindow::StatusView(const QString& name) const {
+  return dynamic_cast<StatusImageView*>(ControlWidget(name));
+}
+
+QWidget* MainWindow::ControlWidget(const QString& name) const {
+  for (const auto& [n, w] : widgets_) {
+    if (n == name) return w;
+  }
+  return nullptr;
+}
+
+QAction* MainWindow::Action(const QString& name) const {
+  for (const auto& [n, a] : actions_) {
+    if (n == name) return a;
+  }
+  return nullptr;
+}
+
+void MainWindow::ShowProgress() {
+  if (form_ == nullptr) return;
+  if (form_->Loading) {
+    progress_->setValue(form_->Store.FrameCount);
+    progress_->setFormat("Frame %v");
+    progress_->show();
+  } else {
+    progress_->hide();
+  }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  // Closing the window in any way first stops the frame clock and the output.
+  if (form_ != nullptr) form_->FormClose();
+  outputWindow_->hide();
+  event->accept();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (form_ == nullptr || urls.isEmpty() || !urls.front().isLocalFile()) return;
+  event->acceptProposedAction();
+  form_->LoadFile(urls.front().toLocalFile().toStdString());
+}
+
+}  // namespace lumarex::qt

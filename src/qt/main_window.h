@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QProgressBar>
+#include <memory>
+#include <vector>
+
+#include "mainwindow/tform1.h"
+#include "qt/control_widgets.h"
+#include "qt/gl_panel.h"
+#include "qt/status_image_view.h"
+
+class QAction;
+
+namespace lumarex::qt {
+
+// The main window: the preview panel Zeichenflaeche on the left, the player and the frame
+// information in the middle, device, calibration and power on the right, every control bound
+// to its model in Tform1. It shows what the model says and hands the operator's input to it;
+// the behaviour is all in Tform1.
+class MainWindow final : public QMainWindow {
+ public:
+  // The panels exist before the model: Tform1 draws into them from its start-up on.
+  explicit MainWindow(QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  GlPanel& Zeichenflaeche() { return *zeichenflaeche_; }
+  GlPanel& OutputView() { return *outputView_; }
+  QWidget& OutputViewWindow() { return *outputWindow_; }
+
+  // Binds every widget to the started model.
+  void Bind(Tform1& form);
+  // The view of a status image, and the widget of a control, by the control's name.
+  StatusImageView* StatusView(const QString& name) const;
+  QWidget* ControlWidget(const QString& name) const;
+  QAction* Action(const QString& name) const;
+  // Shows the frame a load has reached (called while pending events are processed).
+  void ShowProgress();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  template <typename W, typename... A>
+  W* Add(const QString& name, int x, int y, int w, int h, A&&... args);
+  QAction* AddAction(QMenu& menu, const QString& name, MenuItem& model, bool checkable = false);
+  void BuildMenus(Tform1& form);
+
+  Tform1* form_ = nullptr;
+  QWidget* central_;
+  GlPanel* zeichenflaeche_;
+  GlPanel* outputView_;
+  QWidget* outputWindow_;
+  QProgressBar* progress_ = nullptr;
+  std::vector<std::pair<QString, QWidget*>> widgets_;
+  std::vector<std::pair<QString, QAction*>> actions_;
+  std::vector<MenuItem*> boundMenus_;
+};
+
+}  // namespace lumarex::qt
