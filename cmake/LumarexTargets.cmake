@@ -32,18 +32,27 @@ endfunction()
 
 # A GoogleTest program registered with ctest: lumarex_test(show_tests SOURCES ... DEPS show)
 # Tests see the shared folder as LUMAREX_SHARED_DIR and their build folder as LUMAREX_BIN_DIR.
+# They run without a display (Qt's offscreen platform) and without a sound card; WINDOWED
+# tests need a display (Xvfb in CI) and bring their own main (NO_GTEST_MAIN).
 function(lumarex_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "WINDOWED;NO_GTEST_MAIN" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock)
+  if(NOT ARG_NO_GTEST_MAIN)
+    target_link_libraries(${name} PRIVATE GTest::gtest_main)
+  endif()
   # Tests share their helpers as "tests/support/...".
   target_include_directories(${name} PRIVATE "${CMAKE_SOURCE_DIR}")
   target_compile_definitions(${name} PRIVATE LUMAREX_SHARED_DIR="${LUMAREX_SHARED_DIR}"
                                              LUMAREX_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
   lumarex_warnings(${name})
+  set(platform "QT_QPA_PLATFORM=offscreen")
+  if(ARG_WINDOWED)
+    set(platform "QT_QPA_PLATFORM=xcb")
+  endif()
   include(GoogleTest)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT
-                       "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy;LUMAREX_DAC_BROADCAST=none")
+                       "${platform};SDL_AUDIODRIVER=dummy;LUMAREX_DAC_BROADCAST=none")
 endfunction()
 
 # A Google Benchmark program: lumarex_bench(bench_ilda SOURCES ... DEPS show)
