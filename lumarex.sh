@@ -25,6 +25,11 @@ shared_dir="${LUMAREX_SHARED_DIR:-$root/../shared}"
 
 log() { printf '\n== %s\n' "$*"; }
 
+# Runs a command with a virtual X display (Mesa renders OpenGL in software there).
+with_display() {
+  xvfb-run -a -s "-screen 0 1400x900x24" "$@"
+}
+
 install_packages() {
   local missing=()
   local p
@@ -107,7 +112,8 @@ cmd_test() {
   build_release
   install_test_node_packages "$root/build/release"
   log "Tests (release)"
-  ctest --test-dir "$root/build/release" --output-on-failure -j "$jobs" --timeout 600
+  # The window tests need a display: every test run gets a virtual one of its own.
+  with_display ctest --test-dir "$root/build/release" --output-on-failure -j "$jobs" --timeout 600
 
   log "Building (ASan + UBSan, clang, fuzz targets)"
   CC=clang-14 CXX=clang++-14 configure_and_build "$root/build/asan" -DCMAKE_BUILD_TYPE=Debug \
@@ -116,7 +122,7 @@ cmd_test() {
   install_test_node_packages "$root/build/asan"
   log "Tests (ASan + UBSan)"
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    ctest --test-dir "$root/build/asan" --output-on-failure -j "$jobs" --timeout 900
+    with_display ctest --test-dir "$root/build/asan" --output-on-failure -j "$jobs" --timeout 900
 
   run_fuzzers "$root/build/asan/bin"
   log "All tests passed"
