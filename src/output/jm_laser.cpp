@@ -1,6 +1,7 @@
 #include "output/jm_laser.h"
 
 #include <cstddef>
+#include <filesystem>
 
 namespace lumarex {
 
@@ -62,10 +63,29 @@ Function As(void* symbol) {
   return reinterpret_cast<Function>(symbol);
 }
 
+// Where the driver library is, given the executable's folder. In the build tree it sits beside
+// the executables, and a library put beside an executable by hand always wins. An installation
+// keeps it out of the linker's folders, in <prefix>/lib/lumarex/ next to <prefix>/bin/
+// (cmake/Packaging.cmake): only we load it, by path, so it must not pose as a system library
+// that ldconfig lists and other programs could link. A relative step from the executable
+// rather than a fixed /usr path, so that an installation under any prefix or DESTDIR uses its
+// own copy and never the one of another installation.
+std::string DriverLibraryFolder(const std::string& executableFolder) {
+  if (executableFolder.empty()) return executableFolder;
+  std::error_code error;
+  if (std::filesystem::exists(executableFolder + JMLaser::kLibraryFileName, error)) {
+    return executableFolder;
+  }
+  const std::string installed = executableFolder + "../lib/lumarex/";
+  if (std::filesystem::exists(installed + JMLaser::kLibraryFileName, error)) return installed;
+  // Neither: the load fails beside the executable and says so as it always has.
+  return executableFolder;
+}
+
 }  // namespace
 
 void JMLaser::Bind(DesktopServices& desktop) {
-  BindFrom(ExecutableFolder(), desktop);
+  BindFrom(DriverLibraryFolder(ExecutableFolder()), desktop);
 }
 
 void JMLaser::BindFrom(const std::string& folder, DesktopServices& desktop) {

@@ -28,8 +28,9 @@ class JMLaser {
   JMLaser& operator=(const JMLaser&) = delete;
   ~JMLaser() { Release(); }
 
-  // Program start: loads the library from the executable's folder, resolves every name and
-  // checks the version; each failure is reported through desktop.ShowMessage.
+  // Program start: loads the library from the executable's folder (or, installed, from
+  // <prefix>/lib/lumarex/), resolves every name and checks the version; each failure is
+  // reported through desktop.ShowMessage.
   void Bind(DesktopServices& desktop);
   // The same from another folder (ending in '/'), for tests and tools.
   void BindFrom(const std::string& folder, DesktopServices& desktop);
