@@ -77,12 +77,16 @@ std::optional<Identity> Identify(UsbDeviceHandle& usb) {
 }  // namespace
 
 std::string HeliosAccessHint(const std::string& location) {
+  // The rule line is packaging/60-lumarex-helios.rules word for word; the package test checks
+  // that this library carries it.
   return "a Helios DAC is on USB at " + location +
-         " but this user may not open it. Install a udev rule, for example "
-         "/etc/udev/rules.d/60-lumarex-helios.rules with the line\n"
+         " but this user may not open it. It needs the udev rule 60-lumarex-helios.rules, "
+         "which the Lumarex package installs in /usr/lib/udev/rules.d; without the package, "
+         "write /etc/udev/rules.d/60-lumarex-helios.rules with the line\n"
          "  SUBSYSTEM==\"usb\", ATTR{idVendor}==\"1209\", ATTR{idProduct}==\"e500\", "
          "MODE=\"0660\", GROUP=\"plugdev\", TAG+=\"uaccess\"\n"
-         "then run 'udevadm control --reload' and plug the DAC in again.";
+         "then run 'udevadm control --reload' and plug the DAC in again (a user in group "
+         "plugdev, or at the machine's seat, may then open it).";
 }
 
 // What the family and its open streams share: which DACs are open (a search must not open
