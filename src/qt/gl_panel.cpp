@@ -1,5 +1,7 @@
 #include "qt/gl_panel.h"
 
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QSurfaceFormat>
 
 #include "gl/gl_replay.h"
@@ -39,7 +41,9 @@ void GlPanel::Restore() {
 }
 
 void GlPanel::initializeGL() {
-  // Immediate mode needs no set-up beyond the view, which paintGL sets for the panel's size.
+  // Black and opaque: the panel is composed into the window, where a clear alpha would let
+  // the window's grey show through. The view is set for the panel's size by paintGL.
+  context()->functions()->glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
 }
 
 void GlPanel::paintGL() {
