@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Lumarex's one entry point: `./lumarex.sh run` sets up, builds and starts Lumarex on its
-# built-in defaults; `./lumarex.sh test` sets up, builds and runs every test.
+# built-in defaults; `./lumarex.sh test` sets up, builds and runs every test; `./lumarex.sh
+# package` builds the .deb.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -14,6 +15,7 @@ packages=(
   qt6-base-dev libqt6opengl6-dev libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev
   xvfb xauth libusb-1.0-0-dev tshark fonts-liberation2 fonts-dejavu-core imagemagick
   libsdl2-dev libsndfile1-dev libmpg123-dev lame ccache
+  file desktop-file-utils shared-mime-info
 )
 # Tools that may come from elsewhere than Debian (a Node.js build that carries its own npm
 # conflicts with Debian's npm package): installed from Debian only when the command is missing.
@@ -97,6 +99,25 @@ install_test_node_packages() {
     echo "npm install failed: the Ether Dream and LaserCube client tests will be skipped" >&2
 }
 
+# Wraps the release build into the .deb (build/release/lumarex_<version>_<arch>.deb) and
+# prints its path.
+package_release() {
+  log "Packaging (.deb)" >&2
+  rm -f "$root"/build/release/lumarex_*.deb
+  (cd "$root/build/release" && cpack -G DEB) >&2
+  local debs=("$root"/build/release/lumarex_*.deb)
+  [ -f "${debs[0]}" ] || { echo "cpack wrote no lumarex .deb" >&2; return 1; }
+  echo "${debs[0]}"
+}
+
+cmd_package() {
+  install_packages
+  build_release
+  local deb
+  deb="$(package_release)"
+  log "Built $deb; install it with: apt install $deb"
+}
+
 cmd_run() {
   install_packages
   build_release
@@ -104,7 +125,12 @@ cmd_run() {
   local demo="$root/build/demo.ild"
   log "Lumarex on its built-in demo show"
   "$bin/lumarex-cli" demo "$demo"
-  "$bin/lumarex-cli" info "$demo"
+  if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    exec "$bin/lumarex" "$demo"
+  fi
+  echo "No display here (neither DISPLAY nor WAYLAND_DISPLAY is set): the demo show plays" \
+    "for a few seconds to the virtual DAC instead, with its music."
+  "$bin/lumarex-cli" play "$demo" --seconds 5
 }
 
 cmd_test() {
@@ -114,6 +140,10 @@ cmd_test() {
   log "Tests (release)"
   # The window tests need a display: every test run gets a virtual one of its own.
   with_display ctest --test-dir "$root/build/release" --output-on-failure -j "$jobs" --timeout 600
+  local deb
+  deb="$(package_release)"
+  log "The package installed into a temporary root"
+  "$root/packaging/check_package.sh" "$deb" "$root/build/release/bin"
 
   log "Building (ASan + UBSan, clang, fuzz targets)"
   CC=clang-14 CXX=clang++-14 configure_and_build "$root/build/asan" -DCMAKE_BUILD_TYPE=Debug \
@@ -131,8 +161,9 @@ cmd_test() {
 case "${1:-}" in
   run) cmd_run ;;
   test) cmd_test ;;
+  package) cmd_package ;;
   *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|package" >&2
     exit 2
     ;;
 esac
