@@ -19,9 +19,7 @@ namespace {
 
 enum class Layout { kCatRgb, kUlf };
 
-using lumarex::bench::Fread;
 using lumarex::bench::GeneratedFile;
-using lumarex::bench::ReportThroughput;
 using lumarex::bench::TempPath;
 
 // Writes `frames` frames of `pointsPerFrame` random records.
@@ -78,30 +76,39 @@ void Read(benchmark::State& state, const GeneratedFile& (*file)()) {
   const bool cat = g.path.ends_with(".cat");
   lumarex::SilentDesktopServices desktop;
   auto store = std::make_unique<lumarex::ShowStore>();
-  for (auto _ : state) {
+  lumarex::bench::ReadBesideFread(state, g, [&] {
     if (cat) {
       lumarex::ReadCat(*store, g.path, false, desktop);
     } else {
       lumarex::ReadUlf(*store, g.path, false, desktop);
     }
     benchmark::DoNotOptimize(store->FrameCount);
-  }
+  });
   if (store->IoStatus != "I.O.") state.SkipWithError(store->IoStatus.c_str());
-  ReportThroughput(state, g);
 }
 
-BENCHMARK_CAPTURE(Read, cat_rgb_3000_points, LargeCat)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Fread, cat_rgb_3000_points, LargeCat)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Read, ulf_3000_points, LargeUlf)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Fread, ulf_3000_points, LargeUlf)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Read, cat_rgb_65535_tiny_frames, TinyCat)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Fread, cat_rgb_65535_tiny_frames, TinyCat)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Read, ulf_65535_tiny_frames, TinyUlf)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Fread, ulf_65535_tiny_frames, TinyUlf)->Unit(benchmark::kMillisecond);
+#define LUMAREX_READ_BENCHMARK(name, file) \
+  BENCHMARK_CAPTURE(Read, name, file)      \
+      ->UseManualTime()                    \
+      ->Repetitions(5)                     \
+      ->DisplayAggregatesOnly()            \
+      ->Unit(benchmark::kMillisecond)
+
+LUMAREX_READ_BENCHMARK(cat_rgb_3000_points, LargeCat);
+LUMAREX_READ_BENCHMARK(ulf_3000_points, LargeUlf);
+LUMAREX_READ_BENCHMARK(cat_rgb_65535_tiny_frames, TinyCat);
+LUMAREX_READ_BENCHMARK(ulf_65535_tiny_frames, TinyUlf);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  return lumarex::bench::RunReadBenchmarks(argc, argv,
-                                           {"large.cat", "large.ulf", "tiny.cat", "tiny.ulf"});
+  using lumarex::bench::Goal;
+  return lumarex::bench::RunReadBenchmarks(
+      argc, argv, {"large.cat", "large.ulf", "tiny.cat", "tiny.ulf"},
+      {
+          Goal{"Read/cat_rgb_3000_points", "Cat RGB, 3000-point frames (198 MB)", "of_fread", true,
+               0.5, "fread_ms"},
+          Goal{"Read/ulf_3000_points", "ULF, 3000-point frames (199 MB)", "of_fread", true, 0.5,
+               "fread_ms"},
+      });
 }
