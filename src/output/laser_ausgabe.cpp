@@ -1,7 +1,11 @@
 #include "output/laser_ausgabe.h"
 
 #include <algorithm>
+#include <array>
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
+#include <iterator>
 
 namespace lumarex {
 
@@ -44,8 +48,9 @@ inline SequencePoint Blanked(int32_t x, int32_t y) {
   return {x, y, 0, 0, 0, 0};
 }
 
+// (r + g + b) div 3 is not 0.
 inline bool IsLit(const SequencePoint& p) {
-  return p.i != 0;
+  return p.r + p.g + p.b >= 3;
 }
 
 }  // namespace
@@ -120,20 +125,21 @@ void LaserAusgabe::OutputFrame(uint16_t n) {
   TransformAndSend(static_cast<uint32_t>(frame.size()));
 }
 
-void LaserAusgabe::AppendMove(uint32_t& n, int32_t ax, int32_t ay, int32_t bx, int32_t by) {
+uint32_t LaserAusgabe::AppendMove(SequencePoint* out, uint32_t n, int32_t ax, int32_t ay,
+                                  int32_t bx, int32_t by) {
   const int64_t dx = int64_t{bx} - ax;
   const int64_t dy = int64_t{by} - ay;
   int64_t k = std::max(std::llabs(dx / MaxBlankStep), std::llabs(dy / MaxBlankStep));
   // Staged points from the show never need more; a caller staging wider coordinates gets
   // longer steps instead of an overrun.
   k = std::min<int64_t>(k, kMaxMoveSteps);
-  if (k <= 0) return;
+  if (k <= 0) return n;
   const int64_t stepX = dx / (k + 1);
   const int64_t stepY = dy / (k + 1);
-  SequencePoint* out = sequence_.get();
   for (int64_t j = 1; j <= k; ++j) {
     out[n++] = Blanked(static_cast<int32_t>(ax + j * stepX), static_cast<int32_t>(ay + j * stepY));
   }
+  return n;
 }
 
 void LaserAusgabe::TransformAndSend(uint32_t count) {
@@ -147,37 +153,40 @@ void LaserAusgabe::TransformAndSend(uint32_t count) {
   ExtraPoints = static_cast<uint16_t>(Extrapoints.Position());
 
   const SequencePoint* p = staged_.get();
-  SequencePoint* out = sequence_.get();
-  uint32_t n = 0;
-
   int32_t startX = 0;
   int32_t startY = 0;
   if (FrameChangeMode == 1) {
     startX = LastEndX;
     startY = LastEndY;
   }
-  out[n++] = Blanked(startX, startY);
-  AppendMove(n, startX, startY, p[0].x, p[0].y);
-  out[n++] = Blanked(p[0].x, p[0].y);
-  SequencePoint* frame = out + n;
-  for (uint32_t k = 0; k < count; ++k) {
-    frame[k] = p[k];
-    frame[k].i = static_cast<uint8_t>((p[k].r + p[k].g + p[k].b) / 3);
-  }
-  n += count;
+  uint32_t before = 0;
+  prefix_[before++] = Blanked(startX, startY);
+  before = AppendMove(prefix_, before, startX, startY, p[0].x, p[0].y);
+  prefix_[before++] = Blanked(p[0].x, p[0].y);
+
   const SequencePoint& last = p[count - 1];
-  out[n++] = Blanked(last.x, last.y);
+  uint32_t after = 0;
+  suffix_[after++] = Blanked(last.x, last.y);
   LastEndX = last.x;
   LastEndY = last.y;
   if (FrameChangeMode == 0) {
-    AppendMove(n, last.x, last.y, 0, 0);
-    out[n++] = Blanked(0, 0);
+    after = AppendMove(suffix_, after, last.x, last.y, 0, 0);
+    suffix_[after++] = Blanked(0, 0);
   }
 
+  // The staged entries keep whatever intensity their caller left: every entry of the
+  // sequence is lit exactly when (r + g + b) div 3 is not 0, which is what the steps below
+  // test instead of a stored intensity.
+  SequenceParts parts{{prefix_, p, suffix_}, {before, before + count, before + count + after}};
+  uint32_t n = parts.end[2];
   const uint32_t extra = std::min<uint32_t>(ExtraPoints, kMaxExtraPoints);
-  if (extra > 0) n = ExtraPointsPass(n, extra);
+  if (extra > 0) {
+    n = ExpandExtraPoints(parts, extra);
+    const SequencePoint* seq = sequence_.get();
+    parts = SequenceParts{{seq, seq, seq}, {n, n, n}};
+  }
 
-  MapToDac(n, ColourShift);
+  MapToDac(parts, n, ColourShift);
   lastDacCount_ = n;
   lastWriteRate_ = ScanSpeedPps;
   device_.jmLaserWriteFrameNL(device_.DeviceHandle, dacList_.get(), static_cast<int32_t>(n),
@@ -185,32 +194,34 @@ void LaserAusgabe::TransformAndSend(uint32_t count) {
   if (OnWritten) OnWritten();
 }
 
-uint32_t LaserAusgabe::ExtraPointsPass(uint32_t count, uint32_t extra) {
-  SequencePoint* seq = sequence_.get();
-  uint32_t transitions = 0;
-  for (uint32_t k = 0; k + 1 < count; ++k) {
-    transitions += IsLit(seq[k]) != IsLit(seq[k + 1]) ? 1u : 0u;
-  }
-  const uint32_t newCount = count + 2 * extra * transitions;
-  // Built in place from the back: every entry moves only towards the end, so nothing is read
-  // after it was overwritten except the successor, which is kept aside.
-  uint32_t write = newCount;
-  SequencePoint next = seq[count - 1];
-  seq[--write] = next;
-  for (uint32_t k = count - 1; k-- > 0;) {
-    const SequencePoint e = seq[k];
-    if (IsLit(e) != IsLit(next)) {
-      // Forwards the block reads e, e's position x extra (blanked) or e x extra, then
-      // next's position x extra (blanked) or next x extra.
-      const SequencePoint second = IsLit(next) ? next : Blanked(next.x, next.y);
-      const SequencePoint first = IsLit(e) ? e : Blanked(e.x, e.y);
-      for (uint32_t j = 0; j < extra; ++j) seq[--write] = second;
-      for (uint32_t j = 0; j < extra; ++j) seq[--write] = first;
+uint32_t LaserAusgabe::ExpandExtraPoints(const SequenceParts& parts, uint32_t extra) {
+  // Forwards the block after an entry e whose successor next differs in being lit reads e's
+  // position x extra (blanked) or e x extra, then next's position x extra (blanked) or
+  // next x extra.
+  SequencePoint* out = sequence_.get();
+  uint32_t write = 0;
+  const SequencePoint* previous = nullptr;
+  bool previousLit = false;
+  uint32_t begin = 0;
+  for (int part = 0; part < 3; ++part) {
+    const SequencePoint* entries = parts.part[part];
+    const uint32_t length = parts.end[part] - begin;
+    begin = parts.end[part];
+    for (uint32_t k = 0; k < length; ++k) {
+      const SequencePoint& e = entries[k];
+      const bool lit = IsLit(e);
+      if (previous != nullptr && lit != previousLit) {
+        const SequencePoint first = previousLit ? *previous : Blanked(previous->x, previous->y);
+        const SequencePoint second = lit ? e : Blanked(e.x, e.y);
+        for (uint32_t j = 0; j < extra; ++j) out[write++] = first;
+        for (uint32_t j = 0; j < extra; ++j) out[write++] = second;
+      }
+      out[write++] = e;
+      previous = &e;
+      previousLit = lit;
     }
-    seq[--write] = e;
-    next = e;
   }
-  return newCount;
+  return write;
 }
 
 void LaserAusgabe::UpdateAxisTable(AxisTable& table, double scale, int32_t offset) {
@@ -226,12 +237,21 @@ void LaserAusgabe::UpdateAxisTable(AxisTable& table, double scale, int32_t offse
 
 namespace {
 
+// A colour channel's table entry as a 64-bit word: the DAC value in its byte of the record's
+// colour word (red 0, green 1, blue 2) and again in the upper half, where the three channels'
+// values add up to the sum the intensity is the mean of. One add per channel builds both.
+using ChannelWords = std::array<uint64_t, 256>;
+
+void BuildChannelWords(ChannelWords& words, const ColourTable& table, int byte) {
+  for (size_t v = 0; v < 256; ++v) {
+    words[v] = (uint64_t{table[v]} << (8 * byte)) | (uint64_t{table[v]} << 32);
+  }
+}
+
 struct MapContext {
-  const SequencePoint* seq;
-  DacPoint* out;
-  const uint8_t* red;
-  const uint8_t* green;
-  const uint8_t* blue;
+  const uint64_t* red;
+  const uint64_t* green;
+  const uint64_t* blue;
   const uint16_t* xTable;
   const uint16_t* yTable;
   double scaleX;
@@ -240,32 +260,33 @@ struct MapContext {
   int32_t offsetY;
 };
 
-// One orientation per instance keeps the axis choice out of the per-point loop.
+// Maps `length` entries: positions from pos[], colours from col[] (the colour shift makes
+// them differ). One orientation per instance keeps the axis choice out of the per-point loop.
 template <int kOrientation>
-void MapRange(const MapContext& m, uint32_t begin, uint32_t end, uint32_t shift) {
+void MapRange(const MapContext& m, const SequencePoint* __restrict pos,
+              const SequencePoint* __restrict col, DacPoint* __restrict out, uint32_t length) {
   // Locals, so that the stores into the list do not make the compiler reload the context.
-  const SequencePoint* __restrict seq = m.seq;
-  DacPoint* __restrict out = m.out;
-  const uint8_t* __restrict red = m.red;
-  const uint8_t* __restrict green = m.green;
-  const uint8_t* __restrict blue = m.blue;
+  const uint64_t* __restrict red = m.red;
+  const uint64_t* __restrict green = m.green;
+  const uint64_t* __restrict blue = m.blue;
   const uint16_t* __restrict xTable = m.xTable;
   const uint16_t* __restrict yTable = m.yTable;
   const double scaleX = m.scaleX;
   const double scaleY = m.scaleY;
   const int32_t offsetX = m.offsetX;
   const int32_t offsetY = m.offsetY;
-  for (uint32_t k = begin; k < end; ++k) {
-    const SequencePoint& c = seq[k - shift];
+  for (uint32_t k = 0; k < length; ++k) {
+    const SequencePoint& c = col[k];
     // Blanked entries stay dark: the tables lift 0 to the channel's minimum voltage, which
     // would let every blanked move glow.
-    const uint8_t mask = c.i != 0 ? 0xFF : 0x00;
-    const auto r = static_cast<uint8_t>(red[c.r] & mask);
-    const auto g = static_cast<uint8_t>(green[c.g] & mask);
-    const auto b = static_cast<uint8_t>(blue[c.b] & mask);
+    const uint64_t lit = IsLit(c) ? ~uint64_t{0} : 0;
+    const uint64_t words = (red[c.r] + green[c.g] + blue[c.b]) & lit;
+    // (r + g + b) div 3 for sums up to 765, exactly.
+    const uint64_t mean = ((words >> 32) * 43691u) >> 17;
+    const uint64_t colour = (words & 0xFFFFFFu) | (mean << 24);
 
-    const int64_t x = seq[k].x;
-    const int64_t y = seq[k].y;
+    const int64_t x = pos[k].x;
+    const int64_t y = pos[k].y;
     int64_t u = x;
     int64_t v = y;
     if constexpr (kOrientation == 1) u = -x, v = -y;
@@ -276,71 +297,69 @@ void MapRange(const MapContext& m, uint32_t begin, uint32_t end, uint32_t shift)
     if constexpr (kOrientation == 6) u = -y, v = x;
     if constexpr (kOrientation == 7) u = x, v = -y;
 
-    out[k] = DacPoint{MapAxis(xTable, u, scaleX, offsetX),
-                      MapAxis(yTable, v, scaleY, offsetY),
-                      r,
-                      g,
-                      b,
-                      static_cast<uint8_t>((r + g + b) / 3),
-                      {0, 0, 0, 0}};
+    // The record as one 8-byte and one 4-byte store: x, y, r, g, b, i, then the reserved
+    // zero bytes.
+    const uint64_t head = uint64_t{MapAxis(xTable, u, scaleX, offsetX)} |
+                          (uint64_t{MapAxis(yTable, v, scaleY, offsetY)} << 16) | (colour << 32);
+    const uint32_t reserved = 0;
+    auto* record = reinterpret_cast<unsigned char*>(out + k);
+    std::memcpy(record, &head, sizeof head);
+    std::memcpy(record + sizeof head, &reserved, sizeof reserved);
   }
 }
+static_assert(offsetof(DacPoint, x) == 0 && offsetof(DacPoint, y) == 2 &&
+                  offsetof(DacPoint, r) == 4 && offsetof(DacPoint, i) == 7 &&
+                  offsetof(DacPoint, reserved) == 8,
+              "MapRange writes the record in this layout");
 
-template <int kOrientation>
-void MapAll(const MapContext& m, uint32_t count, uint32_t shift) {
-  // Entries before the shift keep their own colours.
-  MapRange<kOrientation>(m, 0, shift, 0);
-  MapRange<kOrientation>(m, shift, count, shift);
-}
+using MapRangeFunction = void (*)(const MapContext&, const SequencePoint*, const SequencePoint*,
+                                  DacPoint*, uint32_t);
 
 }  // namespace
 
-void LaserAusgabe::MapToDac(uint32_t count, uint32_t shift) {
+void LaserAusgabe::MapToDac(const SequenceParts& parts, uint32_t count, uint32_t shift) {
   // A shift beyond the last index changes nothing, as does 0.
   if (shift > count - 1) shift = 0;
+  DacPoint* out = dacList_.get();
+  static constexpr MapRangeFunction kMapRange[8] = {MapRange<0>, MapRange<1>, MapRange<2>,
+                                                    MapRange<3>, MapRange<4>, MapRange<5>,
+                                                    MapRange<6>, MapRange<7>};
+  if (Orientation >= 8) {
+    // Only the orientation control sets it, within 0..7; anything else parks the beam
+    // dark in the centre rather than sending positions nobody computed.
+    for (uint32_t k = 0; k < count; ++k) out[k] = DacPoint{32768, 32768, 0, 0, 0, 0, {}};
+    return;
+  }
   UpdateAxisTable(xTable_, ScaleX, OffsetX);
   UpdateAxisTable(yTable_, ScaleY, OffsetY);
-  const MapContext m{sequence_.get(),
-                     dacList_.get(),
-                     RedTable.data(),
-                     GreenTable.data(),
-                     BlueTable.data(),
-                     xTable_.values.get(),
-                     yTable_.values.get(),
-                     ScaleX,
-                     ScaleY,
-                     OffsetX,
-                     OffsetY};
-  switch (Orientation) {
-    case 0:
-      MapAll<0>(m, count, shift);
-      break;
-    case 1:
-      MapAll<1>(m, count, shift);
-      break;
-    case 2:
-      MapAll<2>(m, count, shift);
-      break;
-    case 3:
-      MapAll<3>(m, count, shift);
-      break;
-    case 4:
-      MapAll<4>(m, count, shift);
-      break;
-    case 5:
-      MapAll<5>(m, count, shift);
-      break;
-    case 6:
-      MapAll<6>(m, count, shift);
-      break;
-    case 7:
-      MapAll<7>(m, count, shift);
-      break;
-    default:
-      // Only the orientation control sets it, within 0..7; anything else parks the beam
-      // dark in the centre rather than sending positions nobody computed.
-      for (uint32_t k = 0; k < count; ++k) m.out[k] = DacPoint{32768, 32768, 0, 0, 0, 0, {}};
-      break;
+  ChannelWords red, green, blue;
+  BuildChannelWords(red, RedTable, 0);
+  BuildChannelWords(green, GreenTable, 1);
+  BuildChannelWords(blue, BlueTable, 2);
+  const MapContext m{
+      red.data(), green.data(), blue.data(), xTable_.values.get(), yTable_.values.get(), ScaleX,
+      ScaleY,     OffsetX,      OffsetY};
+  const MapRangeFunction mapRange = kMapRange[Orientation];
+
+  // Entry k takes its position from entry k and its colours from entry k - shift (entries
+  // before the shift keep their own). The output is cut where either source crosses from
+  // one part of the sequence to the next, so each piece reads two plain arrays.
+  uint32_t cuts[8] = {
+      0,    shift, count, parts.end[0], parts.end[1], parts.end[0] + shift, parts.end[1] + shift,
+      count};
+  std::sort(std::begin(cuts), std::end(cuts));
+  const auto entry = [&parts](uint32_t k) {
+    uint32_t begin = 0;
+    int part = 0;
+    while (part < 2 && k >= parts.end[part]) begin = parts.end[part++];
+    return parts.part[part] + (k - begin);
+  };
+  for (size_t c = 0; c + 1 < std::size(cuts); ++c) {
+    const uint32_t begin = cuts[c];
+    const uint32_t end = std::min(cuts[c + 1], count);
+    if (begin >= end) continue;
+    const uint32_t colourFrom = begin < shift ? begin : begin - shift;
+    mapRange(m, entry(begin), entry(colourFrom), out + begin, end - begin);
   }
 }
 
