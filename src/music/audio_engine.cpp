@@ -143,6 +143,9 @@ BOOL AudioEngine::Init(int32_t device, DWORD freq) {
   if (silent_) device = 0;  // the "no sound" device: the null output, without a word
   std::string reason;
   bool opened = false;
+  // SDL would otherwise take over SIGINT and SIGTERM to make quit events nobody reads, and
+  // the program could no longer be ended by a signal.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (device != 0 && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
     subsystemStarted_ = true;
     // Device 1 and -1 are the system's default output; higher numbers count SDL's list.

@@ -13,8 +13,9 @@ std::string TwoDigits(int32_t value) {
   return (value < 10 ? "0" : "") + std::to_string(value);
 }
 
-// The "Showpos" line is blanked after a stop so the last play time does not linger.
-const std::string kBlankLine(40, ' ');
+// The "Showpos" label is blanked after a stop or a step: 24 blanks reach from x = 10 or 30 to
+// just before the play time's value at x = 110, which stays.
+const std::string kBlankLine(24, ' ');
 
 }  // namespace
 

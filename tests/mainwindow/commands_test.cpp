@@ -82,7 +82,7 @@ TEST_F(WindowTest, StopRewindsTheMusicSoTheNextPlayStartsBothTogether) {
   form->Player.Stop.Click();
   EXPECT_NE(form->Music->Status(), TPlayerStatus::sndPlaying);
   EXPECT_EQ(form->Music->Position(), 0);
-  EXPECT_EQ(form->Statusfenster.TextAt(10, 115), std::string(40, ' '));
+  EXPECT_EQ(form->Statusfenster.TextAt(10, 115), std::string(24, ' '));
 }
 
 TEST_F(WindowTest, EverySecondFrameGoesAfterTheQuestionAndTheMarksKeepTheirOrder) {
