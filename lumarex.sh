@@ -152,6 +152,7 @@ cmd_test() {
   install_test_node_packages "$root/build/asan"
   log "Tests (ASan + UBSan)"
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    LSAN_OPTIONS="suppressions=$root/tests/lsan_suppressions.txt" \
     with_display ctest --test-dir "$root/build/asan" --output-on-failure -j "$jobs" --timeout 900
 
   run_fuzzers "$root/build/asan/bin"

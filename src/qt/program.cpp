@@ -15,31 +15,38 @@ void WaitProcessingEvents(int ms) {
   }
 }
 
-Program::Program(const Options& options) : options_(options) {
-  desktop_.SetOwner(&main_);
-  desktop_.SetMainWindow(&main_);
-  desktop_.beforeEvents = [this] { main_.ShowProgress(); };
+Program::Program(const Options& options)
+    : options_(options),
+      main_(std::make_unique<MainWindow>()),
+      optimiser_(std::make_unique<OptimiserWindow>()) {
+  desktop_.SetOwner(main_.get());
+  desktop_.SetMainWindow(main_.get());
+  desktop_.beforeEvents = [this] { main_->ShowProgress(); };
   form_ = std::make_unique<Tform1>(Tform1Services{desktop_, clock_, startTimer_, showplayTimer_,
-                                                  main_.Zeichenflaeche(), &main_.OutputView(),
-                                                  &optimiser_.Show_Frame()});
+                                                  main_->Zeichenflaeche(), &main_->OutputView(),
+                                                  &optimiser_->Show_Frame()});
   // The hand-over between the windows, as the model asks for it.
   form_->OnShowOptimiserWindow = [this] {
-    main_.hide();
-    optimiser_.show();
-    desktop_.SetOwner(&optimiser_);
+    main_->hide();
+    optimiser_->show();
+    desktop_.SetOwner(optimiser_.get());
   };
   form_->OnShowMainWindow = [this] {
-    optimiser_.hide();
+    optimiser_->hide();
     WaitProcessingEvents(100);
-    main_.show();
+    main_->show();
     WaitProcessingEvents(100);
-    desktop_.SetOwner(&main_);
+    desktop_.SetOwner(main_.get());
   };
 }
 
 Program::~Program() {
-  if (form_) form_->FormClose();
+  form_->FormClose();
   showplayTimer_.SetEnabled(false);
+  desktop_.beforeEvents = nullptr;
+  optimiser_.reset();
+  main_.reset();
+  form_.reset();
 }
 
 StartOutcome Program::Start(SingleInstanceGuard* guard) {
@@ -56,9 +63,9 @@ StartOutcome Program::Start(SingleInstanceGuard* guard) {
               << (outcome == StartOutcome::kAnotherInstance ? "; another copy runs" : "") << '\n';
   }
   if (outcome != StartOutcome::kRunning) return outcome;
-  main_.Bind(*form_);
-  optimiser_.Bind(form_->Optimiser);
-  main_.show();
+  main_->Bind(*form_);
+  optimiser_->Bind(form_->Optimiser);
+  main_->show();
   return outcome;
 }
 

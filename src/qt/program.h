@@ -32,8 +32,8 @@ class Program {
   StartOutcome Start(SingleInstanceGuard* guard);
 
   Tform1& Form() { return *form_; }
-  MainWindow& Main() { return main_; }
-  OptimiserWindow& Optimiser() { return optimiser_; }
+  MainWindow& Main() { return *main_; }
+  OptimiserWindow& Optimiser() { return *optimiser_; }
   QtDesktopServices& Desktop() { return desktop_; }
   SvaUiTimer& FrameClock() { return showplayTimer_; }
   QtUiTimer& StartTimer() { return startTimer_; }
@@ -45,8 +45,10 @@ class Program {
   QtUiTimer startTimer_;
   SvaUiTimer showplayTimer_{dispatcher_};
   QtDesktopServices desktop_;
-  MainWindow main_;
-  OptimiserWindow optimiser_;
+  // The windows are made before the model, which draws into their panels from its start-up
+  // on, and go before it, since their widgets hold on to its controls.
+  std::unique_ptr<MainWindow> main_;
+  std::unique_ptr<OptimiserWindow> optimiser_;
   std::unique_ptr<Tform1> form_;
 };
 
