@@ -22,7 +22,7 @@ void DropTrailingEmptyFrames(ShowStore& store, uint32_t keep) {
   uint32_t count = store.FrameCount;
   while (count > keep && store.LastPointIndex[count - 1] == 0) {
     --count;
-    std::vector<ShowPoint>().swap(store.FramePoints[count]);
+    FrameArray().swap(store.FramePoints[count]);
     store.Tail[count] = FrameTail::kEmpty;
   }
   store.FrameCount = static_cast<uint16_t>(count);
