@@ -3,6 +3,7 @@
 #include "show/byte_order.h"
 #include "show/ilda.h"
 #include "show/input_file.h"
+#include "show/point_words.h"
 
 namespace lumarex {
 
@@ -26,54 +27,39 @@ constexpr FrameFormat kFrameFormats[6] = {
     {8, false, true, "Lesefehler Format 5"},
 };
 
-// Converts one frame's records. The format is a template parameter so that the per-point
-// loop has no branches on it; each point is built whole and stored in one go, which lets the
-// compiler write it with wide stores instead of eight narrow ones (about 10 % less time for a
-// 200 MB show of large frames here; run-to-run noise is of the same order). Building the
-// arrays straight from the records without zero-filling them first gained nothing clear.
-template <bool kHasZ, bool kTrueColour>
-void ConvertRecords(const uint8_t* rec, uint32_t count, ShowPoint* out, const PaletteTable& palette,
-                    const std::array<RgbColour, 65536>* table) {
-  constexpr uint32_t kStatusOffset = kHasZ ? 6 : 4;
-  constexpr uint32_t kRecordSize = kStatusOffset + (kTrueColour ? 4 : 2);
+// Indexed frames take the palette and true-colour table as they stand at the frame, and a
+// later section may change both: they are converted at once. The depth is a template
+// parameter so that the per-point loop has no branches on it.
+template <bool kHasZ>
+void ConvertIndexedRecords(const uint8_t* rec, uint32_t count, ShowPoint* out,
+                           const PaletteTable& palette, const std::array<RgbColour, 65536>* table) {
+  constexpr uint32_t kStatus = kHasZ ? 6 : 4;
+  constexpr uint32_t kRecordSize = kStatus + 2;
   for (uint32_t i = 0; i < count; ++i, rec += kRecordSize) {
-    ShowPoint p;
-    p.X = LoadI16BE(rec);
-    p.Y = LoadI16BE(rec + 2);
-    p.Z = kHasZ ? LoadI16BE(rec + 4) : int16_t{0};
-    const uint8_t status = rec[kStatusOffset];
-    p.Visible = (status & 0x40) != 0 ? 0 : 1;
-    p.ColourIndex = 0;
-    if constexpr (kTrueColour) {
-      p.B = rec[kStatusOffset + 1];
-      p.G = rec[kStatusOffset + 2];
-      p.R = rec[kStatusOffset + 3];
-    } else {
-      const RgbColour c = table != nullptr ? (*table)[i] : palette[rec[kStatusOffset + 1]];
-      p.R = c.R;
-      p.G = c.G;
-      p.B = c.B;
-    }
-    out[i] = p;
+    const uint8_t visible = (rec[kStatus] & 0x40) != 0 ? 0 : 1;
+    const RgbColour c = table != nullptr ? (*table)[i] : palette[rec[kStatus + 1]];
+    StorePoint(
+        out + i,
+        PointHead(LoadU16BE(rec), LoadU16BE(rec + 2), kHasZ ? LoadU16BE(rec + 4) : 0, c.R, c.G),
+        PointTail(c.B, visible, 0));
   }
 }
 
-void ConvertFrame(uint8_t code, const uint8_t* records, uint32_t count, ShowPoint* out,
-                  const PaletteTable& palette, const std::array<RgbColour, 65536>* table) {
-  switch (code) {
-    case 0:
-      ConvertRecords<true, false>(records, count, out, palette, table);
-      break;
-    case 1:
-      ConvertRecords<false, false>(records, count, out, palette, table);
-      break;
-    case 4:
-      ConvertRecords<true, true>(records, count, out, palette, nullptr);
-      break;
-    default:
-      ConvertRecords<false, true>(records, count, out, palette, nullptr);
-      break;
+// True-colour frames carry their colours: they may be converted later (InputFile), into an
+// array whose every point the conversion writes.
+template <bool kHasZ>
+void ConvertTrueColourFrame(const uint8_t* rec, uint32_t count, ShowPoint* out, size_t outSize,
+                            const void*) {
+  constexpr uint32_t kStatus = kHasZ ? 6 : 4;
+  constexpr uint32_t kRecordSize = kStatus + 4;
+  for (uint32_t i = 0; i < count; ++i, rec += kRecordSize) {
+    const uint8_t visible = (rec[kStatus] & 0x40) != 0 ? 0 : 1;
+    StorePoint(out + i,
+               PointHead(LoadU16BE(rec), LoadU16BE(rec + 2), kHasZ ? LoadU16BE(rec + 4) : 0,
+                         rec[kStatus + 3], rec[kStatus + 2]),
+               PointTail(rec[kStatus + 1], visible, 0));
   }
+  StoreZeroPoints(out, count, outSize);
 }
 
 }  // namespace
@@ -180,9 +166,19 @@ void IldaReader::ReadIlda(ShowStore& store, const std::string& fileName, bool me
           store.IoStatus = format.shortReadMessage;
           break;
         }
-        const std::span<ShowPoint> points = store.NewFrame(count + 1);
-        ConvertFrame(code, bytes.data(), count, points.data(), store.Palette,
-                     useTrueColourTable ? TrueColourTable.get() : nullptr);
+        if (format.trueColour) {
+          file.ConvertLater(
+              bytes.first(bytesWanted), count, store.NewFrameForOverwrite(count + 1),
+              code == 4 ? ConvertTrueColourFrame<true> : ConvertTrueColourFrame<false>, nullptr);
+        } else {
+          const std::span<ShowPoint> points = store.NewFrame(count + 1);
+          const auto* table = useTrueColourTable ? TrueColourTable.get() : nullptr;
+          if (code == 0) {
+            ConvertIndexedRecords<true>(bytes.data(), count, points.data(), store.Palette, table);
+          } else {
+            ConvertIndexedRecords<false>(bytes.data(), count, points.data(), store.Palette, table);
+          }
+        }
         store.CommitFrame(static_cast<uint16_t>(count - 1), FrameTail::kAllReal);
       } else if (remaining > 8 && count == 0) {
         if (!store.HasRoomForFrame()) {

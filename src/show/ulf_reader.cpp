@@ -3,6 +3,7 @@
 
 #include "show/byte_order.h"
 #include "show/input_file.h"
+#include "show/point_words.h"
 #include "show/reader_support.h"
 #include "show/ulf.h"
 
@@ -36,16 +37,15 @@ constexpr Flavour kUlf{"ULF", "Ulf Datei Lesefehler", "Kein Ulf Format", "Lesefe
 constexpr Flavour kPho{"PHO", "PHO Datei Lesefehler", "Kein PHO Format", "Lesefehler PHO",
                        PhoDataSize};
 
-void ConvertRecords(const uint8_t* rec, uint32_t count, ShowPoint* out) {
+// Writes every point of the array (InputFile::ConvertFunction).
+void ConvertRecords(const uint8_t* rec, uint32_t count, ShowPoint* out, size_t outSize,
+                    const void*) {
   for (uint32_t i = 0; i < count; ++i, rec += kRecordSize) {
-    ShowPoint& p = out[i];
-    p.X = LoadI16LE(rec);
-    p.Y = NegateY(LoadI16LE(rec + 2));
-    p.R = rec[4];
-    p.G = rec[5];
-    p.B = rec[6];
-    p.Visible = rec[7] == 0xFF ? 1 : 0;
+    const uint8_t visible = rec[7] == 0xFF ? 1 : 0;
+    StorePoint(out + i, PointHead(LoadU16LE(rec), NegatedY(LoadU16LE(rec + 2)), 0, rec[4], rec[5]),
+               PointTail(rec[6], visible, 0));
   }
+  StoreZeroPoints(out, count, outSize);
 }
 
 void ReadFrames(const Flavour& flavour, ShowStore& store, const std::string& fileName, bool merge,
@@ -84,8 +84,7 @@ void ReadFrames(const Flavour& flavour, ShowStore& store, const std::string& fil
       return;
     }
     // Bytes of a record cut short by the data size are read but not converted.
-    const std::span<ShowPoint> points = store.NewFrame(count + 1);
-    ConvertRecords(bytes.data(), count, points.data());
+    file.ConvertLater(bytes, count, store.NewFrameForOverwrite(count + 1), ConvertRecords, nullptr);
     store.CommitFrame(static_cast<uint16_t>(count), FrameTail::kAppendedZeroPoint);
   } while (BytesLeft(file) >= kHeaderSize);
 }
