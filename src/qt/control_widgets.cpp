@@ -30,7 +30,7 @@ TrackBarWidget::TrackBarWidget(TrackBar& model, Qt::Orientation orientation, QWi
   setTickPosition(QSlider::TicksBelow);
   setPageStep(1);
   Refresh();
-  model_.SetViewObserver([this] { Refresh(); });
+  model_.SetViewObserver([this] { throttle_.Request(); });
   connect(this, &QSlider::valueChanged, [this](int value) {
     model_.MoveByOperator(value);
     // The handler may have corrected the position; show what the model holds.
@@ -53,7 +53,7 @@ ScrollBarWidget::ScrollBarWidget(ScrollBar& model, Qt::Orientation orientation, 
     : QScrollBar(orientation, parent), model_(model) {
   setFocusPolicy(Qt::NoFocus);
   Refresh();
-  model_.SetViewObserver([this] { Refresh(); });
+  model_.SetViewObserver([this] { throttle_.Request(); });
   connect(this, &QScrollBar::valueChanged, [this](int value) {
     model_.MoveByOperator(value);
     Refresh();

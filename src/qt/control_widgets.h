@@ -7,6 +7,7 @@
 #include <QSlider>
 #include <QWidget>
 
+#include "qt/paint_throttle.h"
 #include "widgets/button.h"
 #include "widgets/combo_box.h"
 #include "widgets/image.h"
@@ -36,8 +37,10 @@ class TrackBarWidget final : public QSlider {
  private:
   void Refresh();
   TrackBar& model_;
+  PaintThrottle throttle_{40, [this] { Refresh(); }};
 };
 
+// The frame scroll bars move with every frame a player or an optimiser run handles.
 class ScrollBarWidget final : public QScrollBar {
  public:
   ScrollBarWidget(ScrollBar& model, Qt::Orientation orientation, QWidget* parent);
@@ -46,6 +49,7 @@ class ScrollBarWidget final : public QScrollBar {
  private:
   void Refresh();
   ScrollBar& model_;
+  PaintThrottle throttle_{40, [this] { Refresh(); }};
 };
 
 // A push button with the rounded, lit look of the program's glass buttons.

@@ -26,7 +26,7 @@ void GlPanel::Present(const DrawList& picture) {
   if (released_) return;
   picture_.CopyFrom(picture);
   ++presented_;
-  update();
+  throttle_.Request();
 }
 
 void GlPanel::Release() {

@@ -4,6 +4,7 @@
 
 #include "mainwindow/preview_surface.h"
 #include "preview/draw_list.h"
+#include "qt/paint_throttle.h"
 
 namespace lumarex::qt {
 
@@ -27,6 +28,8 @@ class GlPanel final : public QOpenGLWidget, public PreviewSurface {
 
  private:
   OrthoView view_;
+  // 50 pictures a second at most: the most the player previews is 25.
+  PaintThrottle throttle_{20, [this] { update(); }};
   DrawList picture_;
   uint64_t presented_ = 0;
   bool released_ = false;

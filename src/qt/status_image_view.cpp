@@ -27,7 +27,7 @@ StatusImageView::StatusImageView(StatusImage& model, QWidget* parent)
     : QWidget(parent), model_(model) {
   setFixedSize(model.Width(), model.Height());
   setToolTip(QString::fromStdString(model.Hint()));
-  model_.SetViewObserver([this] { update(); });
+  model_.SetViewObserver([this] { throttle_.Request(); });
 }
 
 StatusImageView::~StatusImageView() {

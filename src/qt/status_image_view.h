@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QWidget>
 
+#include "qt/paint_throttle.h"
 #include "widgets/status_image.h"
 
 namespace lumarex::qt {
@@ -25,6 +26,7 @@ class StatusImageView final : public QWidget {
   void Render();
 
   StatusImage& model_;
+  PaintThrottle throttle_{40, [this] { update(); }};
   QImage picture_;
   uint64_t renderedRevision_ = ~uint64_t{0};
 };
