@@ -80,10 +80,12 @@ TEST_F(WindowTest, EveryControlIsThereBoundBothWaysAndAShowPlaysToTheVirtualDac)
   // benchmark's business, here it is enough that frames went out and were counted.
   EXPECT_GT(p.TimerRequests, 10u);
   EXPECT_GT(p.FramesAccepted(), 10u);
-  EXPECT_EQ(Form().DeviceFenster.TextAt(150, 180),
-            ": " + std::to_string(p.TimerRequests) + "        ");
-  EXPECT_EQ(Form().DeviceFenster.TextAt(150, 210),
-            ": " + std::to_string(p.FramesAccepted()) + "       ");
+  // The panel shows the counters as the last tick that handled a frame left them.
+  auto shown = [&](int y) { return std::stoul(Form().DeviceFenster.TextAt(150, y).substr(2)); };
+  const auto requests = shown(180);
+  EXPECT_EQ(requests, shown(195) + shown(210) + shown(225));
+  EXPECT_LE(requests, p.TimerRequests);
+  EXPECT_GT(shown(210), 10u);
   EXPECT_TRUE(play->isVisible());
   // After the stop the preview shows frame 0, the test pattern.
   ASSERT_TRUE(QTest::qWaitFor([&] { return LitPixels(preview.grabFramebuffer()) > 500; }, 2000));
