@@ -160,3 +160,32 @@ TEST_F(ShowPlayerTest, ANeverReadyDeviceRefusesEveryFrame) {
 
 }  // namespace
 }  // namespace lumarex
+
+namespace lumarex {
+namespace {
+
+TEST_F(ShowPlayerTest, RepeatStartsAgainAndTheKeysPlayStepAndStop) {
+  LoadShow(3);
+  form->Wiederholen.ClickByOperator();
+  EXPECT_TRUE(form->Wiederholen.Checked());
+  EXPECT_TRUE(form->KeyPressed(Tform1::Key::kSpace));
+  ASSERT_TRUE(player().Playing());
+  for (int tick = 0; tick < 60; ++tick) TickAfter(5);  // 300 ms: the show twice and a bit
+  EXPECT_TRUE(player().Playing()) << "no halt at the end";
+  std::vector<uint16_t> frames;
+  for (const Handled& h : handled) frames.push_back(h.frame);
+  // The tick past the end starts the clock again, so frame 0 follows at once.
+  EXPECT_EQ(frames, (std::vector<uint16_t>{1, 2, 0, 1, 2, 0, 1}));
+
+  form->KeyPressed(Tform1::Key::kEscape);
+  EXPECT_FALSE(player().Playing());
+  EXPECT_TRUE(form->KeyPressed(Tform1::Key::kLeft));
+  EXPECT_EQ(form->CurrentFrame, 0) << "nothing to step back to";
+  form->KeyPressed(Tform1::Key::kSpace);
+  EXPECT_TRUE(player().Playing());
+  form->KeyPressed(Tform1::Key::kSpace);
+  EXPECT_FALSE(player().Playing());
+}
+
+}  // namespace
+}  // namespace lumarex
