@@ -41,6 +41,23 @@ const char* Tform1::MergeFilter() {
   return kMergeFilter;
 }
 
+void Tform1::ShowNewShow(bool merge) {
+  if (Store.FrameCount == 0) {
+    Player.Framescroll.SetRange(0, 0);
+    Player.Framescroll.SetPosition(0);
+    return;
+  }
+  Player.Framescroll.SetRange(0, Store.FrameCount - 1);
+  Player.Framescroll.SetPosition(0);
+  CurrentFrame = 0;
+  Store.SaveRangeStart = 0;
+  // A load sets the end of the range later, once it knows there is a show; a merge at once.
+  if (merge) Store.SaveRangeEnd = Store.FrameCount - 1;
+  for (const StatusText& line : SaveRangeLines(Store, merge)) {
+    Savefrom.TextOut(line.x, line.y, line.text);
+  }
+}
+
 void Tform1::Lade_FileClick() {
   Loading = true;
   StopStartAnimation();
@@ -71,18 +88,7 @@ void Tform1::RunLoad(const std::optional<std::string>& chosen) {
     result = LoadShow(Store, Readers, *chosen, false, desktop_, clock_);
     LoadDurationMs = result.durationMs;
     result.fileName = *chosen;
-    if (Store.FrameCount > 0) {
-      Player.Framescroll.SetRange(0, Store.FrameCount - 1);
-      Player.Framescroll.SetPosition(0);
-      CurrentFrame = 0;
-      Store.SaveRangeStart = 0;
-      for (const StatusText& line : SaveRangeLines(Store, false)) {
-        Savefrom.TextOut(line.x, line.y, line.text);
-      }
-    } else {
-      Player.Framescroll.SetRange(0, 0);
-      Player.Framescroll.SetPosition(0);
-    }
+    ShowNewShow(false);
   }
   DrawStatusLabels();
 
@@ -125,19 +131,7 @@ void Tform1::Merge_FileClick() {
     const LoadResult result = LoadShow(Store, Readers, *chosen, true, desktop_, clock_);
     LoadDurationMs = result.durationMs;
   }
-  if (Store.FrameCount > 0) {
-    Player.Framescroll.SetRange(0, Store.FrameCount - 1);
-    Player.Framescroll.SetPosition(0);
-    CurrentFrame = 0;
-    Store.SaveRangeStart = 0;
-    Store.SaveRangeEnd = Store.FrameCount - 1;
-    for (const StatusText& line : SaveRangeLines(Store, true)) {
-      Savefrom.TextOut(line.x, line.y, line.text);
-    }
-  } else {
-    Player.Framescroll.SetRange(0, 0);
-    Player.Framescroll.SetPosition(0);
-  }
+  ShowNewShow(true);
   DrawStatusLabels();
   for (const StatusText& line : MergeStatusLines(Store)) {
     Statusfenster.TextOut(line.x, line.y, line.text);

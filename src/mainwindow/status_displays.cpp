@@ -33,6 +33,16 @@ std::string PanelValue(const std::string& value) {
   return Padded(": " + value, 16);
 }
 
+// The labels of the frame information, in their column.
+void WriteFrameLabels(StatusImage& image, int32_t x, const char* number, const char* format) {
+  image.TextOut(x, 10, number);
+  image.TextOut(x, 25, format);
+  image.TextOut(x, 45, "Pfade");
+  image.TextOut(x, 60, "Vektoren");
+  image.TextOut(x, 75, "Sichtbare");
+  image.TextOut(x, 90, "Unsichtbare");
+}
+
 void FramedGrey(StatusImage& image) {
   image.BrushColour = kColourGrey;
   image.Fill(kColourGrey);
@@ -46,12 +56,7 @@ void Tform1::DrawStatusLabels() {
   Statusfenster.BrushColour = kColourGrey;
   Statusfenster.Fill(kColourGrey);
   Statusfenster.PenColour = kColourBlack;
-  Statusfenster.TextOut(10, 10, "Frame Nr");
-  Statusfenster.TextOut(10, 25, "Frame Format");
-  Statusfenster.TextOut(10, 45, "Pfade");
-  Statusfenster.TextOut(10, 60, "Vektoren");
-  Statusfenster.TextOut(10, 75, "Sichtbare");
-  Statusfenster.TextOut(10, 90, "Unsichtbare");
+  WriteFrameLabels(Statusfenster, 10, "Frame Nr", "Frame Format");
   PreviewMode = static_cast<uint8_t>(OGL_Effekt.Position());
   Statusfenster.TextOut(60, 195, PreviewModeLabel(PreviewMode));
   Statusfenster.Rectangle(1, 1, Statusfenster.Width(), Statusfenster.Height());
@@ -80,12 +85,7 @@ void Tform1::DrawFrameInformation(uint32_t n) {
 
 void Tform1::SaveStarted() {
   Statusfenster.PenColour = kColourBlack;
-  Statusfenster.TextOut(30, 10, "Save Frame Nr");
-  Statusfenster.TextOut(30, 25, "Format");
-  Statusfenster.TextOut(30, 45, "Pfade");
-  Statusfenster.TextOut(30, 60, "Vektoren");
-  Statusfenster.TextOut(30, 75, "Sichtbare");
-  Statusfenster.TextOut(30, 90, "Unsichtbare");
+  WriteFrameLabels(Statusfenster, 30, "Save Frame Nr", "Format");
   Statusfenster.Rectangle(0, 0, Statusfenster.Width(), Statusfenster.Height());
 }
 

@@ -249,6 +249,8 @@ class Tform1 final : public PlayerWindow, private SaveProgress {
   void DrawSavefromFrame();
   void DrawDeviceFensterFrame();
   void RunLoad(const std::optional<std::string>& chosen);
+  // After a load or merge: the frame scroll bar and the save range cover the new show.
+  void ShowNewShow(bool merge);
   void StopForCommand();
   void SaveCommand(ShowWriter writer, const char* dialog, const char* filter);
   void DrawOutputView();

@@ -170,26 +170,14 @@ void ShowPlayer::WriteCounters() {
 }
 
 void ShowPlayer::HaltPlayback() {
-  Irq_Speed.SetVisible(true);
-  Ruecklauf.SetVisible(true);
-  Vorlauf.SetVisible(true);
-  Play.SetVisible(true);
-  window_.StopStartAnimation();
-  currentFrame_ = 0;
-  timer_.SetEnabled(false);
-  window_.SetFileMenusEnabled(true);
-  window_.ClearPreview();
-  window_.DrawPreviewFrame(0);
-  BlankShowPosition(10);
-  dac_.jmLaserStopOutput(dac_.DeviceHandle);
-  if (HasMusic()) {
-    music_->Stop();
-    music_->SetPosition(0);
-  }
-  window_.ClearScope();
+  Halt(true);
 }
 
 void ShowPlayer::HaltForDeviceSearch() {
+  Halt(false);
+}
+
+void ShowPlayer::Halt(bool full) {
   Irq_Speed.SetVisible(true);
   Ruecklauf.SetVisible(true);
   Vorlauf.SetVisible(true);
@@ -197,13 +185,17 @@ void ShowPlayer::HaltForDeviceSearch() {
   window_.StopStartAnimation();
   currentFrame_ = 0;
   timer_.SetEnabled(false);
+  // The device search leaves the menus alone and stops the output itself.
+  if (full) window_.SetFileMenusEnabled(true);
   window_.ClearPreview();
   window_.DrawPreviewFrame(0);
   BlankShowPosition(10);
+  if (full) dac_.jmLaserStopOutput(dac_.DeviceHandle);
   if (HasMusic()) {
     music_->Stop();
     music_->SetPosition(0);
   }
+  if (full) window_.ClearScope();
 }
 
 void ShowPlayer::BlankShowPosition(int32_t x) {

@@ -94,6 +94,7 @@ class ShowPlayer {
   void SetMusic(TBassdllPlayer* music) { music_ = music; }
 
  private:
+  void Halt(bool full);
   void BlankShowPosition(int32_t x);
   void StartOver(uint64_t now);
   void WriteCounters();

@@ -19,6 +19,7 @@
 #include "tests/jmlaser/etherdream_stand_in.h"
 #include "tests/jmlaser/idn_stand_in.h"
 #include "tests/jmlaser/lasercube_stand_in.h"
+#include "tests/support/virtual_dac_capture.h"
 
 namespace lumarex::jmlaser::testing {
 namespace {
@@ -54,37 +55,10 @@ TEST(CliDevices, ListsTheVirtualDacAndANamedEtherDream) {
   EXPECT_EQ(alone.find("EtherDream"), std::string::npos) << alone;
 }
 
-struct Captured {
-  uint32_t rate = 0;
-  std::vector<DacPoint> points;
-};
-
 // The virtual DAC's capture format, which the fake Helios writes too.
+using Captured = test::CapturedFrame<DacPoint>;
 std::vector<Captured> ReadCapture(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  const std::vector<uint8_t> b{std::istreambuf_iterator<char>(in), {}};
-  auto u32 = [&](size_t at) {
-    return uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 | uint32_t{b[at + 2]} << 16 |
-           uint32_t{b[at + 3]} << 24;
-  };
-  std::vector<Captured> frames;
-  for (size_t at = 0; at + 8 <= b.size();) {
-    Captured f;
-    const uint32_t count = u32(at);
-    f.rate = u32(at + 4);
-    at += 8;
-    for (uint32_t k = 0; k < count && at + 12 <= b.size(); ++k, at += 12) {
-      f.points.push_back({static_cast<uint16_t>(b[at] | b[at + 1] << 8),
-                          static_cast<uint16_t>(b[at + 2] | b[at + 3] << 8),
-                          b[at + 4],
-                          b[at + 5],
-                          b[at + 6],
-                          b[at + 7],
-                          {}});
-    }
-    frames.push_back(std::move(f));
-  }
-  return frames;
+  return test::ReadCapture<DacPoint>(path);
 }
 
 // Every family in one list, and `send` puts the output transform's exact points on each
