@@ -22,7 +22,7 @@ packages=(
 tool_packages=(node:nodejs npm:npm)
 
 jobs="${LUMAREX_JOBS:-$(nproc)}"
-fuzz_seconds="${LUMAREX_FUZZ_SECONDS:-30}"
+fuzz_seconds="${LUMAREX_FUZZ_SECONDS:-20}"
 shared_dir="${LUMAREX_SHARED_DIR:-$root/../shared}"
 
 log() { printf '\n== %s\n' "$*"; }
