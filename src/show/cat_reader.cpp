@@ -5,6 +5,7 @@
 #include "show/input_file.h"
 #include "show/point_words.h"
 #include "show/reader_support.h"
+#include "show/record_shuffle.h"
 
 namespace lumarex {
 
@@ -40,9 +41,22 @@ void ConvertLdsRecords(const uint8_t* rec, uint32_t count, ShowPoint* out, size_
   StoreZeroPoints(out, count, outSize);
 }
 
+// X, Y, Z, status, a spare byte, red, green, blue; the status is also the colour index.
+constexpr shuffle::Layout kRgbLayout{kRgbRecordSize,
+                                     {0, 1, 2, 3, 4, 5, 8, 9, 10, 6, 6, -1},
+                                     shuffle::Layout::kLitUnlessBit6,
+                                     true,
+                                     true};
+
 void ConvertRgbRecords(const uint8_t* rec, uint32_t count, ShowPoint* out, size_t outSize,
                        const void*) {
-  for (uint32_t i = 0; i < count; ++i, rec += kRgbRecordSize) {
+  uint32_t i = 0;
+  if (shuffle::Available()) {
+    i = static_cast<uint32_t>(
+        shuffle::ConvertGroups<kRgbLayout>(rec, count, size_t{count} * kRgbRecordSize, out));
+    rec += size_t{i} * kRgbRecordSize;
+  }
+  for (; i < count; ++i, rec += kRgbRecordSize) {
     const uint8_t status = rec[6];
     const auto lit = static_cast<uint8_t>((status & 0x40) == 0);
     const auto mask = static_cast<uint8_t>(-lit);

@@ -4,6 +4,7 @@
 #include "show/ilda.h"
 #include "show/input_file.h"
 #include "show/point_words.h"
+#include "show/record_shuffle.h"
 
 namespace lumarex {
 
@@ -45,6 +46,12 @@ void ConvertIndexedRecords(const uint8_t* rec, uint32_t count, ShowPoint* out,
   }
 }
 
+// Format 4: X, Y, Z big-endian, status, blue, green, red; format 5 without Z.
+constexpr shuffle::Layout kFormat4Layout{
+    10, {1, 0, 3, 2, 5, 4, 9, 8, 7, 6, -1, -1}, shuffle::Layout::kLitUnlessBit6, false, false};
+constexpr shuffle::Layout kFormat5Layout{
+    8, {1, 0, 3, 2, -1, -1, 7, 6, 5, 4, -1, -1}, shuffle::Layout::kLitUnlessBit6, false, false};
+
 // True-colour frames carry their colours: they may be converted later (InputFile), into an
 // array whose every point the conversion writes.
 template <bool kHasZ>
@@ -52,7 +59,15 @@ void ConvertTrueColourFrame(const uint8_t* rec, uint32_t count, ShowPoint* out, 
                             const void*) {
   constexpr uint32_t kStatus = kHasZ ? 6 : 4;
   constexpr uint32_t kRecordSize = kStatus + 4;
-  for (uint32_t i = 0; i < count; ++i, rec += kRecordSize) {
+  uint32_t i = 0;
+  if (shuffle::Available()) {
+    i = static_cast<uint32_t>(shuffle::ConvertGroups < kHasZ
+                                  ? kFormat4Layout
+                                  : kFormat5Layout >
+                                        (rec, count, size_t{count} * kRecordSize, out));
+    rec += size_t{i} * kRecordSize;
+  }
+  for (; i < count; ++i, rec += kRecordSize) {
     const uint8_t visible = (rec[kStatus] & 0x40) != 0 ? 0 : 1;
     StorePoint(out + i,
                PointHead(LoadU16BE(rec), LoadU16BE(rec + 2), kHasZ ? LoadU16BE(rec + 4) : 0,

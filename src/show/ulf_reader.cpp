@@ -5,6 +5,7 @@
 #include "show/input_file.h"
 #include "show/point_words.h"
 #include "show/reader_support.h"
+#include "show/record_shuffle.h"
 #include "show/ulf.h"
 
 namespace lumarex {
@@ -37,10 +38,22 @@ constexpr Flavour kUlf{"ULF", "Ulf Datei Lesefehler", "Kein Ulf Format", "Lesefe
 constexpr Flavour kPho{"PHO", "PHO Datei Lesefehler", "Kein PHO Format", "Lesefehler PHO",
                        PhoDataSize};
 
+constexpr shuffle::Layout kRecordLayout{kRecordSize,
+                                        {0, 1, 2, 3, -1, -1, 4, 5, 6, 7, -1, -1},
+                                        shuffle::Layout::kLitIf0xFF,
+                                        true,
+                                        false};
+
 // Writes every point of the array (InputFile::ConvertFunction).
 void ConvertRecords(const uint8_t* rec, uint32_t count, ShowPoint* out, size_t outSize,
                     const void*) {
-  for (uint32_t i = 0; i < count; ++i, rec += kRecordSize) {
+  uint32_t i = 0;
+  if (shuffle::Available()) {
+    i = static_cast<uint32_t>(
+        shuffle::ConvertGroups<kRecordLayout>(rec, count, size_t{count} * kRecordSize, out));
+    rec += size_t{i} * kRecordSize;
+  }
+  for (; i < count; ++i, rec += kRecordSize) {
     const uint8_t visible = rec[7] == 0xFF ? 1 : 0;
     StorePoint(out + i, PointHead(LoadU16LE(rec), NegatedY(LoadU16LE(rec + 2)), 0, rec[4], rec[5]),
                PointTail(rec[6], visible, 0));

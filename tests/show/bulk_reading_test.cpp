@@ -1,6 +1,6 @@
-// Shows large enough that the reading converts frames on a helper thread: each must read
-// exactly as its two halves do on their own (each small enough to be read without the
-// helper), whole and cut short in the middle of the second half.
+// The ways of reading meant for large shows against the plain ones: records converted four at
+// a time against one at a time, and shows large enough that frames are converted on a helper
+// thread against their halves, read without one.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -101,7 +101,71 @@ void ExpectJoined(const ShowStore& whole, const ShowStore& first, const ShowStor
   ExpectConsistent(whole);
 }
 
-TEST(LargeShows, ReadAsTheirHalvesDoWholeAndCutShort) {
+// Random records for `count` points; every byte value occurs, and a few coordinates are the
+// edge values that NegateY treats apart.
+std::vector<uint8_t> RandomRecords(size_t count, size_t size, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::vector<uint8_t> bytes(count * size);
+  for (uint8_t& b : bytes) b = static_cast<uint8_t>(rng());
+  for (size_t i = 0; i < count; i += 7) {
+    bytes[i * size + 2] = rng() % 2 == 0 ? 0x00 : 0xFF;  // Y = -32768 or 32767 / -129, LE or BE
+    bytes[i * size + 3] = 0x80 | (bytes[i * size + 3] & 0x7F);
+    bytes[i * size + size - 1] = 0xFF;  // ULF: a lit point
+  }
+  return bytes;
+}
+
+// Frames of `perFrame` records each, as the format lays them out.
+std::vector<uint8_t> FramesOf(const std::string& format, const std::vector<uint8_t>& records,
+                              size_t size, size_t perFrame) {
+  samples::Bytes file;
+  for (size_t first = 0; first * size < records.size(); first += perFrame) {
+    const size_t n = std::min(perFrame, records.size() / size - first);
+    const auto begin = records.begin() + static_cast<long>(first * size);
+    if (format == "ild4" || format == "ild5") {
+      file.Text("ILDA").Zeros(3).U8(format == "ild4" ? 4 : 5).Zeros(16);
+      file.U16BE(static_cast<int>(n)).Zeros(6);
+    } else if (format == "cat") {
+      file.U8(1).U16LE(static_cast<int>(n));
+    } else {
+      file.Text("ULF").U8(0).U8(2).Zeros(15).U32LE(static_cast<uint32_t>(n * size));
+    }
+    file.data.insert(file.data.end(), begin, begin + static_cast<long>(n * size));
+  }
+  return file.data;
+}
+
+TEST(BulkReading, FourRecordsAtATimeGiveThePointsOfOneAtATime) {
+  IldaReader ilda;
+  SilentDesktopServices desktop;
+  ScratchDir dir;
+  const struct {
+    const char* name;
+    size_t size;
+  } formats[] = {{"ild4", 10}, {"ild5", 8}, {"cat", 11}, {"ulf", 8}};
+  for (const auto& format : formats) {
+    SCOPED_TRACE(format.name);
+    const std::string extension = format.name[0] == 'i' ? ".ild" : std::string(".") + format.name;
+    const auto read = [&](const std::vector<uint8_t>& bytes) {
+      auto store = std::make_unique<ShowStore>();
+      const std::string path = dir.Write(std::string("f") + extension, bytes);
+      if (extension == ".ild") ilda.ReadIlda(*store, path, false, desktop);
+      if (extension == ".cat") ReadCat(*store, path, false, desktop);
+      if (extension == ".ulf") ReadUlf(*store, path, false, desktop);
+      return store;
+    };
+    // 4001 points: whole groups of four and a rest; frames of three take one at a time.
+    const std::vector<uint8_t> records = RandomRecords(4001, format.size, 7);
+    const auto whole = read(FramesOf(format.name, records, format.size, 4001));
+    const auto threes = read(FramesOf(format.name, records, format.size, 3));
+    ASSERT_EQ(whole->FrameCount, 1);
+    for (size_t i = 0; i < 4001; ++i) {
+      ASSERT_EQ(whole->FramePoints[0][i], threes->FramePoints[i / 3][i % 3]) << "point " << i;
+    }
+  }
+}
+
+TEST(BulkReading, LargeShowsReadAsTheirHalvesDoWholeAndCutShort) {
   IldaReader ilda;
   SilentDesktopServices desktop;
   const Format formats[] = {
