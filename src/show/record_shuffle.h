@@ -100,10 +100,14 @@ template <const Layout& kLayout>
   // The last record's 16-byte read ends 3 * size + 16 bytes after the group's start.
   for (; i + 4 <= count && i * kSize + 3 * kSize + 16 <= bytes; i += 4, target += 3) {
     const uint8_t* g = rec + i * kSize;
+    // Unrolled, so that the records and tables stay in registers (rolled, GCC kept them on the
+    // stack and the ULF conversion took three times as long).
     __m128i r[4];
+#pragma GCC unroll 4
     for (size_t k = 0; k < 4; ++k) {
       r[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(g + k * kSize));
     }
+#pragma GCC unroll 3
     for (size_t j = 0; j < 3; ++j) {
       __m128i v =
           _mm_or_si128(_mm_shuffle_epi8(r[j], first[j]), _mm_shuffle_epi8(r[j + 1], second[j]));
