@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "show/show_store.h"
 
 namespace lumarex {
@@ -78,6 +80,30 @@ TEST(ShowStore, StatisticsCountPathsFromAVisibleFirstPoint) {
   Append(store, {Dark(0, 0), Lit(1, 1, 0), Lit(1, 1, -5)}, FrameTail::kAllReal);
   EXPECT_STREQ(store.FrameStatistics(1).Dimension(), "3D");
   EXPECT_EQ(store.FrameStatistics(1).paths, 1u);
+}
+
+TEST(ShowStore, StatisticsOfLongFramesCountAsPointByPoint) {
+  // Long frames are counted sixteen points at a time; any non-zero Visible byte is lit, and
+  // a single non-zero Z anywhere makes the frame 3D.
+  std::mt19937 rng(5);
+  ShowStore store;
+  for (uint32_t size : {15u, 16u, 17u, 33u, 3001u}) {
+    for (int zAt : {-1, 0, static_cast<int>(size) - 1}) {
+      std::vector<ShowPoint> points(size);
+      for (ShowPoint& p : points) p.Visible = rng() % 2 == 0 ? 0 : static_cast<uint8_t>(rng());
+      if (zAt >= 0) points[static_cast<size_t>(zAt)].Z = 256;
+      Append(store, points, FrameTail::kAllReal);
+      uint32_t visible = 0, paths = 0;
+      for (size_t i = 0; i < size; ++i) {
+        visible += points[i].Visible != 0 ? 1 : 0;
+        paths += points[i].Visible != 0 && (i == 0 || points[i - 1].Visible == 0) ? 1 : 0;
+      }
+      const FrameStats s = store.FrameStatistics(store.FrameCount - 1u);
+      EXPECT_EQ(s.visible, visible) << size;
+      EXPECT_EQ(s.paths, paths) << size;
+      EXPECT_EQ(s.is3D, zAt >= 0) << size;
+    }
+  }
 }
 
 TEST(ShowStore, FrameWithLastIndexZeroCountsAsEmpty) {
