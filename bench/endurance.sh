@@ -128,6 +128,12 @@ rss = [(float(t) - start, int(kb)) for t, kb in (l.split() for l in open(sys.arg
 after = [kb for t, kb in rss if t >= 60]
 print(f"VmRSS: first sample {rss[0][1] / 1024:.1f} MiB at {rss[0][0]:.0f} s, "
       f"at 60 s {after[0] / 1024 if after else float('nan'):.1f} MiB, end {rss[-1][1] / 1024:.1f} MiB at {rss[-1][0]:.0f} s")
+minutes = {}
+for t, kb in rss:
+    minutes.setdefault(int(t // 60), kb)
+print("VmRSS at each minute (MiB): " + " ".join(f"{m}:{kb / 1024:.1f}" for m, kb in sorted(minutes.items())))
+# The --json list of handled frames grows with the run (24 bytes a frame, capacity doubling).
+print(f"  of which the player's list of handled frames: about {len(handled) * 24 / 1048576:.2f} MiB at the end")
 if after:
     print(f"VmRSS after the first minute: {min(after) / 1024:.1f}..{max(after) / 1024:.1f} MiB "
           f"(spread {(max(after) - min(after)) / 1024:.2f} MiB; goal: within 1 MiB)")

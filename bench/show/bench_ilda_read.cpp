@@ -178,9 +178,10 @@ int main(int argc, char** argv) {
                "of_fread", true, 0.5, "fread_ms"},
           Goal{"ReadIlda/format4_3000_points", "ILDA format 4, 3000-point frames (200 MB)",
                "of_fread", true, 0.5, "fread_ms"},
-          Goal{"ShowMemory/real_time", "resident cost of the show, share of 1.1 N + 16 MiB",
-               "of_limit", false, 1.0, "N_MiB"},
-          Goal{"ShowMemory/real_time", "growth by a second show of the same size (MiB)",
-               "second_growth_MiB", false, 1.0, "cost_MiB"},
+          Goal{"ShowMemory", "resident cost of the show, share of 1.1 N + 16 MiB", "of_limit",
+               false, 1.0, "N_MiB"},
+          // "Does not grow": less than a few pages of bookkeeping.
+          Goal{"ShowMemory", "growth by a second show of the same size (MiB)", "second_growth_MiB",
+               false, 0.1, "cost_MiB"},
       });
 }

@@ -138,7 +138,8 @@ template <const Layout& kLayout>
   return i;
 }
 
-[[gnu::target("ssse3")]] inline bool Available() {
+// Asked once; this function itself uses no SSSE3 instruction, so any machine may call it.
+inline bool Available() {
   static const bool kAvailable = __builtin_cpu_supports("ssse3") != 0;
   return kAvailable;
 }

@@ -245,7 +245,7 @@ constexpr StatisticsTables MakeStatisticsTables() {
   return done;
 }
 
-[[gnu::target("ssse3,popcnt")]] bool SixteensAvailable() {
+bool SixteensAvailable() {
   static const bool kAvailable =
       __builtin_cpu_supports("ssse3") != 0 && __builtin_cpu_supports("popcnt") != 0;
   return kAvailable;
