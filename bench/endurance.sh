@@ -92,7 +92,7 @@ start=$(date +%s.%N)
   "$@" > "$work/play.json" &
 player=$!
 while kill -0 "$player" 2>/dev/null; do
-  rss=$(awk '/^VmRSS:/ {print $2}' "/proc/$player/status" 2>/dev/null || true)
+  rss=$(awk '/^(VmRSS|RssAnon|RssFile):/ {printf "%s ", $2}' "/proc/$player/status" 2>/dev/null || true)
   [[ -n "$rss" ]] && echo "$(date +%s.%N) $rss" >> "$work/rss.txt"
   sleep 1
 done
@@ -106,10 +106,11 @@ if [[ -n "$stand_in_pid" ]]; then
   stand_in=$(tail -n 1 "$work/stand_in.out")
 fi
 
-python3 - "$work/play.json" "$work/rss.txt" "$rate" "$start" "$stand_in" <<'EOF'
+python3 - "$work/play.json" "$work/rss.txt" "$rate" "$start" "$stand_in" "$seconds" <<'EOF'
 import json, sys
 play = json.load(open(sys.argv[1]))
 rate, start, stand_in = int(sys.argv[3]), float(sys.argv[4]), json.loads(sys.argv[5])
+seconds = int(sys.argv[6])
 period = 1000 // rate
 handled = play["handled"]
 due = play["PlayTimeMs"] // period + 1
@@ -124,14 +125,25 @@ print(f"lateness of handled frames: p50 {pct(50)} ms, p99 {pct(99)} ms, worst {l
 if stand_in:
     print(f"stand-in: underflows {stand_in['underflows']}, overflows {stand_in['overflows']}, "
           f"points played {stand_in['pointsPlayed']}, connections {stand_in['connections']}")
-rss = [(float(t) - start, int(kb)) for t, kb in (l.split() for l in open(sys.argv[2]))]
-after = [kb for t, kb in rss if t >= 60]
+samples = [l.split() for l in open(sys.argv[2]) if len(l.split()) == 4]
+# Up to `seconds` after the start the player is still playing (its load came first); after
+# that it may be building its JSON report.
+rss = [(float(s[0]) - start, int(s[1])) for s in samples]
+anon = [(float(s[0]) - start, int(s[2]), int(s[3])) for s in samples]
+playing = [(t, kb) for t, kb in rss if t <= seconds]
+after = [kb for t, kb in playing if t >= 60]
 print(f"VmRSS: first sample {rss[0][1] / 1024:.1f} MiB at {rss[0][0]:.0f} s, "
-      f"at 60 s {after[0] / 1024 if after else float('nan'):.1f} MiB, end {rss[-1][1] / 1024:.1f} MiB at {rss[-1][0]:.0f} s")
+      f"at 60 s {after[0] / 1024 if after else float('nan'):.1f} MiB, "
+      f"last while playing {playing[-1][1] / 1024:.1f} MiB at {playing[-1][0]:.0f} s, "
+      f"after the report {rss[-1][1] / 1024:.1f} MiB")
 minutes = {}
-for t, kb in rss:
+for t, kb in playing:
     minutes.setdefault(int(t // 60), kb)
 print("VmRSS at each minute (MiB): " + " ".join(f"{m}:{kb / 1024:.1f}" for m, kb in sorted(minutes.items())))
+late = [(a, f) for t, a, f in anon if 60 <= t <= seconds]
+if late:
+    print(f"  after the first minute RssAnon grew {(late[-1][0] - late[0][0]) / 1024:.2f} MiB, "
+          f"RssFile {(late[-1][1] - late[0][1]) / 1024:.2f} MiB")
 # The --json list of handled frames grows with the run (24 bytes a frame, capacity doubling).
 print(f"  of which the player's list of handled frames: about {len(handled) * 24 / 1048576:.2f} MiB at the end")
 if after:
