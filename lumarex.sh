@@ -15,7 +15,7 @@ packages=(
   qt6-base-dev libqt6opengl6-dev libgl-dev libegl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev
   xvfb xauth libusb-1.0-0-dev tshark fonts-liberation2 fonts-dejavu-core imagemagick
   libsdl2-dev libsndfile1-dev libmpg123-dev lame ccache
-  file desktop-file-utils shared-mime-info
+  file desktop-file-utils shared-mime-info xdotool
 )
 # Tools that may come from elsewhere than Debian (a Node.js build that carries its own npm
 # conflicts with Debian's npm package): installed from Debian only when the command is missing.
