@@ -141,6 +141,7 @@ BOOL AudioEngine::Init(int32_t device, DWORD freq) {
   if (device < -1) return Fail(kBassErrorDevice);
   if (freq == 0) freq = 44100;
   if (silent_) device = 0;  // the "no sound" device: the null output, without a word
+  if (device == 0) return InitNullOutput(freq);
   std::string reason;
   bool opened = false;
   // SDL would otherwise take over SIGINT and SIGTERM to make quit events nobody reads, and
@@ -190,9 +191,28 @@ BOOL AudioEngine::Init(int32_t device, DWORD freq) {
   return Ok();
 }
 
+BOOL AudioEngine::InitNullOutput(DWORD freq) {
+  outputRate_ = freq;
+  deviceFrames_ = kBufferFrames;
+  {
+    std::lock_guard lock(mutex_);
+    scratch_.assign(static_cast<size_t>(deviceFrames_) * 2, 0.0f);
+    scratch16_.assign(static_cast<size_t>(deviceFrames_) * 2, 0);
+  }
+  nullOutput_ = true;
+  device_ = kNullDevice;
+  nullOutputThread_ = std::make_unique<NullOutput>(
+      freq, deviceFrames_, [this](float* out, uint32_t frames) { Mix(out, frames); });
+  return Ok();
+}
+
 BOOL AudioEngine::Free() {
   if (device_ == 0) return Fail(kBassErrorInit);
-  SDL_CloseAudioDevice(device_);  // waits for a running callback
+  if (nullOutputThread_) {
+    nullOutputThread_.reset();  // waits for a running mix
+  } else {
+    SDL_CloseAudioDevice(device_);  // waits for a running callback
+  }
   device_ = 0;
   if (subsystemStarted_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
   if (directDummy_) SDL_AudioQuit();
@@ -219,7 +239,7 @@ BOOL AudioEngine::Start() {
     }
   }
   pausedByEngine_.clear();
-  SDL_PauseAudioDevice(device_, 0);
+  if (!nullOutputThread_) SDL_PauseAudioDevice(device_, 0);
   return Ok();
 }
 

@@ -9,6 +9,7 @@
 
 #include "music/audio_decoder.h"
 #include "music/bass_api.h"
+#include "music/null_output.h"
 
 namespace lumarex {
 
@@ -92,6 +93,7 @@ class AudioEngine {
   double PlayPosition(const Stream& s, SteadyTime now) const;
   void Reanchor(Stream& s, SteadyTime now);
   bool OpenDevice(const char* deviceName, DWORD freq);
+  BOOL InitNullOutput(DWORD freq);
   BOOL Fail(int32_t code) {
     SetError(code);
     return 0;
@@ -112,7 +114,10 @@ class AudioEngine {
   DWORD bufferMs_ = 500;
   DWORD updatePeriodMs_ = 100;
 
-  uint32_t device_ = 0;  // SDL_AudioDeviceID
+  // No sound system's device ever has this number.
+  static constexpr uint32_t kNullDevice = ~uint32_t{0};
+  uint32_t device_ = 0;  // SDL_AudioDeviceID, or kNullDevice for the "no sound" device
+  std::unique_ptr<NullOutput> nullOutputThread_;
   bool subsystemStarted_ = false;
   bool directDummy_ = false;
   bool nullOutput_ = false;

@@ -103,6 +103,30 @@ TEST_F(AudioEngineTest, PlayPositionFollowsTheClockAndGetDataReturnsWhatPlays) {
   EXPECT_EQ(engine.ChannelIsActive(s), kActivePlaying);
 }
 
+// The "no sound" device plays on the same clock, and closing it does not wait out a drain
+// (a command that only reads a show would otherwise spend 70 ms ending).
+TEST_F(AudioEngineTest, TheNoSoundDevicePlaysOnTimeAndClosesAtOnce) {
+  ASSERT_EQ(engine.Free(), 1);
+  ASSERT_EQ(engine.Init(0, 44100), 1);
+  EXPECT_TRUE(engine.UsingNullOutput());
+  const HSTREAM s = engine.StreamCreateFile(0, ToneWav("a.wav", 3).c_str(), 0, 0, 0);
+  ASSERT_NE(s, 0u);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(engine.ChannelPlay(s, kBassTrue), 1);
+  std::this_thread::sleep_for(300ms);
+  std::vector<int16_t> window(1024);
+  ASSERT_EQ(engine.ChannelGetData(s, window.data(), 2048), 2048u);
+  const double elapsed =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const int64_t at = LocateWindow(window, static_cast<int64_t>(elapsed * 44100));
+  ASSERT_GE(at, 0) << "GetData did not return consecutive frames of the tone";
+  EXPECT_NEAR(static_cast<double>(at + 512), elapsed * 44100, 0.12 * 44100);
+
+  const auto closing = std::chrono::steady_clock::now();
+  ASSERT_EQ(engine.Free(), 1);
+  EXPECT_LT(std::chrono::steady_clock::now() - closing, 30ms);
+}
+
 TEST_F(AudioEngineTest, PauseHoldsThePositionSeekMovesItAndTheEndStops) {
   const HSTREAM s = engine.StreamCreateFile(0, ToneWav("a.wav", 0.5).c_str(), 0, 0, 0);
   ASSERT_NE(s, 0u);
