@@ -15,7 +15,7 @@ using test::ToneLeft;
 using test::ToneRight;
 
 class AudioEngineTest : public test::TempDirTest {
- protected:
+ public:
   void SetUp() override {
     TempDirTest::SetUp();
     ASSERT_EQ(engine.Init(1, 44100), 1);
@@ -85,22 +85,28 @@ TEST_F(AudioEngineTest, FilesAndHandlesThatFail) {
   EXPECT_EQ(engine.ErrorGetCode(), kBassErrorAlready);
 }
 
-TEST_F(AudioEngineTest, PlayPositionFollowsTheClockAndGetDataReturnsWhatPlays) {
-  const HSTREAM s = engine.StreamCreateFile(0, ToneWav("a.wav", 3).c_str(), 0, 0, 0);
+// Plays a tone for `wait` and checks that GetData returns the frames that the clock says play.
+void ExpectPlaysOnTheClock(AudioEngine& engine, const std::string& tone,
+                           std::chrono::milliseconds wait) {
+  const HSTREAM s = engine.StreamCreateFile(0, tone.c_str(), 0, 0, 0);
   ASSERT_NE(s, 0u);
   const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(engine.ChannelPlay(s, kBassTrue), 1);
-  std::this_thread::sleep_for(400ms);
+  std::this_thread::sleep_for(wait);
   std::vector<int16_t> window(1024);
   ASSERT_EQ(engine.ChannelGetData(s, window.data(), 2048), 2048u);
   const double elapsed =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const auto expected = static_cast<int64_t>(elapsed * 44100);
-  const int64_t at = LocateWindow(window, expected);
+  const int64_t at = AudioEngineTest::LocateWindow(window, expected);
   ASSERT_GE(at, 0) << "GetData did not return consecutive frames of the tone";
   // The clock starts when the first buffer that carries the channel is heard: ~2 buffers late.
   EXPECT_NEAR(static_cast<double>(at + 512), static_cast<double>(expected), 0.12 * 44100);
   EXPECT_EQ(engine.ChannelIsActive(s), kActivePlaying);
+}
+
+TEST_F(AudioEngineTest, PlayPositionFollowsTheClockAndGetDataReturnsWhatPlays) {
+  ExpectPlaysOnTheClock(engine, ToneWav("a.wav", 3), 400ms);
 }
 
 // The "no sound" device plays on the same clock, and closing it does not wait out a drain
@@ -109,19 +115,7 @@ TEST_F(AudioEngineTest, TheNoSoundDevicePlaysOnTimeAndClosesAtOnce) {
   ASSERT_EQ(engine.Free(), 1);
   ASSERT_EQ(engine.Init(0, 44100), 1);
   EXPECT_TRUE(engine.UsingNullOutput());
-  const HSTREAM s = engine.StreamCreateFile(0, ToneWav("a.wav", 3).c_str(), 0, 0, 0);
-  ASSERT_NE(s, 0u);
-  const auto start = std::chrono::steady_clock::now();
-  ASSERT_EQ(engine.ChannelPlay(s, kBassTrue), 1);
-  std::this_thread::sleep_for(300ms);
-  std::vector<int16_t> window(1024);
-  ASSERT_EQ(engine.ChannelGetData(s, window.data(), 2048), 2048u);
-  const double elapsed =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const int64_t at = LocateWindow(window, static_cast<int64_t>(elapsed * 44100));
-  ASSERT_GE(at, 0) << "GetData did not return consecutive frames of the tone";
-  EXPECT_NEAR(static_cast<double>(at + 512), elapsed * 44100, 0.12 * 44100);
-
+  ExpectPlaysOnTheClock(engine, ToneWav("a.wav", 3), 300ms);
   const auto closing = std::chrono::steady_clock::now();
   ASSERT_EQ(engine.Free(), 1);
   EXPECT_LT(std::chrono::steady_clock::now() - closing, 30ms);
