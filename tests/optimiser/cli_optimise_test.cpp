@@ -10,8 +10,8 @@
 
 #include "optimiser/optiframe.h"
 #include "show/show_files.h"
-#include "tests/support/frame_builder.h"
 #include "tests/optimiser/test_support.h"
+#include "tests/support/frame_builder.h"
 
 namespace lumarex {
 namespace {

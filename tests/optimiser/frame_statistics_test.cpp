@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "optimiser/optiframe.h"
-#include "tests/support/frame_builder.h"
 #include "tests/optimiser/test_support.h"
+#include "tests/support/frame_builder.h"
 
 namespace lumarex {
 namespace {

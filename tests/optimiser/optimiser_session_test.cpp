@@ -5,8 +5,8 @@
 
 #include <random>
 
-#include "tests/support/frame_builder.h"
 #include "tests/optimiser/test_support.h"
+#include "tests/support/frame_builder.h"
 
 namespace lumarex {
 namespace {

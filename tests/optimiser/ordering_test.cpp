@@ -11,8 +11,8 @@
 
 #include "optimiser/greedy_reference.h"
 #include "optimiser/optiframe.h"
-#include "tests/support/frame_builder.h"
 #include "tests/optimiser/test_support.h"
+#include "tests/support/frame_builder.h"
 
 namespace lumarex {
 namespace {
