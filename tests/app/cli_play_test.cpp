@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <nlohmann/json.hpp>
 #include <set>
 
@@ -70,6 +71,17 @@ TEST(CliPlay, AShortShowPlaysToItsEnd) {
   EXPECT_EQ(json["ended"], "end of show");
   EXPECT_EQ(json["LastPlayedFrame"], 10);
   EXPECT_EQ(json["handled"].back()[0], 9);
+}
+
+// A signal ends a playing program: the audio library must not take SIGTERM for itself.
+TEST(CliPlay, SigtermEndsAPlayWithMusic) {
+  test::TempDir dir;
+  const std::string show = dir.File("demo.ild");
+  ASSERT_EQ(RunCli("demo " + Quoted(show)).exitCode, 0);
+  const auto start = std::chrono::steady_clock::now();
+  RunCliWith(std::string(kQuietDevices) + "SDL_AUDIODRIVER=dummy timeout -s TERM 1.5",
+             "play " + Quoted(show) + " --rate 5 --seconds 60");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
 }
 
 // A projector file written by `params save` loads back as it was saved, and the show file
