@@ -1,4 +1,6 @@
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <iostream>
 #include <memory>
@@ -25,6 +27,7 @@ struct PlayOptions {
   bool protect = false;
   bool powerLock = false;
   bool json = false;
+  bool noFrameList = false;
   CalibrationOptions calibration;
 };
 
@@ -32,6 +35,36 @@ struct HandledFrame {
   uint16_t frame;
   uint64_t playTimeMs;
   bool sent;
+};
+
+// How late the handled frames came, in whole milliseconds (frame f is due f x FramePeriodMs
+// after Play), counted in a fixed table: a run of hours costs no memory as it goes.
+class LatenessTally {
+ public:
+  void Add(uint64_t playTimeMs, uint64_t dueMs) {
+    const uint64_t late = playTimeMs > dueMs ? playTimeMs - dueMs : 0;
+    ++counts_[std::min<uint64_t>(late, kLast)];
+    worst_ = std::max(worst_, late);
+    ++total_;
+  }
+  // The lateness at `percent` of the sorted frames (the element at n x percent / 100).
+  uint64_t Percentile(uint64_t percent) const {
+    if (total_ == 0) return 0;
+    const uint64_t wanted = std::min(total_ - 1, total_ * percent / 100);
+    uint64_t seen = 0;
+    for (size_t ms = 0; ms < kLast; ++ms) {
+      seen += counts_[ms];
+      if (seen > wanted) return ms;
+    }
+    return worst_;
+  }
+  uint64_t Worst() const { return worst_; }
+
+ private:
+  static constexpr size_t kLast = 4095;  // this late or later: counted together
+  std::array<uint64_t, kLast + 1> counts_{};
+  uint64_t worst_ = 0;
+  uint64_t total_ = 0;
 };
 
 // The four counter lines of DeviceFenster: each label with the value that stands beside it.
@@ -76,10 +109,12 @@ void Play(const PlayOptions& o, CliContext& context) {
   if (!rig.OpenDevice(o.device, context)) return;
 
   std::vector<HandledFrame> handled;
-  handled.reserve(4096);
+  if (!o.noFrameList) handled.reserve(4096);
+  LatenessTally lateness;
   bool ended = false;
-  form.Player.OnFrameHandled = [&handled](uint16_t frame, uint64_t ms, bool sent) {
-    handled.push_back({frame, ms, sent});
+  form.Player.OnFrameHandled = [&](uint16_t frame, uint64_t ms, bool sent) {
+    lateness.Add(ms, uint64_t{frame} * form.Player.FramePeriodMs);
+    if (!o.noFrameList) handled.push_back({frame, ms, sent});
   };
   form.Player.OnShowEnded = [&ended] { ended = true; };
 
@@ -112,11 +147,18 @@ void Play(const PlayOptions& o, CliContext& context) {
   for (const HandledFrame& h : handled) {
     frames.push_back({h.frame, h.playTimeMs, h.sent ? "sent" : "refused"});
   }
-  const nlohmann::json out = {
-      {"TimerRequests", p.TimerRequests},           {"UnsyncTicks", p.UnsyncTicks},
-      {"FramesAccepted", p.FramesAccepted()},       {"RefusedFrames", p.RefusedFrames},
-      {"LastPlayedFrame", p.LastPlayedFrame},       {"PlayTimeMs", p.PlayTimeMs},
-      {"ended", ended ? "end of show" : "stopped"}, {"handled", std::move(frames)}};
+  nlohmann::json out = {{"TimerRequests", p.TimerRequests},
+                        {"UnsyncTicks", p.UnsyncTicks},
+                        {"FramesAccepted", p.FramesAccepted()},
+                        {"RefusedFrames", p.RefusedFrames},
+                        {"LastPlayedFrame", p.LastPlayedFrame},
+                        {"PlayTimeMs", p.PlayTimeMs},
+                        {"ended", ended ? "end of show" : "stopped"},
+                        {"lateness",
+                         {{"p50", lateness.Percentile(50)},
+                          {"p99", lateness.Percentile(99)},
+                          {"worst", lateness.Worst()}}}};
+  if (!o.noFrameList) out["handled"] = std::move(frames);
   std::cout << out.dump() << '\n';
 }
 
@@ -136,7 +178,12 @@ void AddPlayCommand(CLI::App& app, CliContext& context) {
                 "Overwrite protection on: the show's parameter file keeps its hands off size, "
                 "offset and colour ranges");
   cmd->add_flag("--power-lock", o->powerLock, "Power locked: no parameter file changes it");
-  cmd->add_flag("--json", o->json, "Print the counters and every handled frame as JSON");
+  cmd->add_flag("--json", o->json,
+                "Print the counters, the lateness of the handled frames and every handled frame "
+                "as JSON");
+  cmd->add_flag("--no-frame-list", o->noFrameList,
+                "With --json: leave out the list of handled frames and do not keep it (for "
+                "runs of hours)");
   AddCalibrationOptions(*cmd, o->calibration);
   cmd->callback([o, &context] { Play(*o, context); });
 }

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <vector>
 
 #include "cli_runner.h"
 #include "tests/support/test_files.h"
@@ -44,14 +46,22 @@ TEST(CliPlay, PlaysTheDemoWithItsMusicToTheVirtualDacOnTime) {
 
   int previous = 0;
   uint32_t sent = 0;
+  std::vector<uint64_t> late;
   for (const auto& h : json["handled"]) {
     const int frame = h[0];
     const uint64_t ms = h[1];
     EXPECT_GT(frame, previous);
     EXPECT_GE(ms, 40u * static_cast<uint64_t>(frame));
+    late.push_back(ms - 40u * static_cast<uint64_t>(frame));
     previous = frame;
     sent += h[2] == "sent" ? 1 : 0;
   }
+  // The summary, kept without a list for long runs, tells what the list tells.
+  std::sort(late.begin(), late.end());
+  ASSERT_FALSE(late.empty());
+  EXPECT_EQ(json["lateness"]["p50"], late[late.size() / 2]);
+  EXPECT_EQ(json["lateness"]["p99"], late[std::min(late.size() - 1, late.size() * 99 / 100)]);
+  EXPECT_EQ(json["lateness"]["worst"], late.back());
   EXPECT_GE(previous, 95);
   EXPECT_EQ(sent, accepted);
   EXPECT_GT(accepted, 90u);
@@ -71,6 +81,12 @@ TEST(CliPlay, AShortShowPlaysToItsEnd) {
   EXPECT_EQ(json["ended"], "end of show");
   EXPECT_EQ(json["LastPlayedFrame"], 10);
   EXPECT_EQ(json["handled"].back()[0], 9);
+  const auto listless = nlohmann::json::parse(
+      RunCliWith(kQuietDevices, "play " + Quoted(show) + " --rate 50 --json --no-frame-list")
+          .output);
+  EXPECT_FALSE(listless.contains("handled"));
+  EXPECT_EQ(listless["ended"], "end of show");
+  EXPECT_TRUE(listless["lateness"].contains("worst"));
 }
 
 // A signal ends a playing program: the audio library must not take SIGTERM for itself.
