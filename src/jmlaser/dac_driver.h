@@ -76,6 +76,10 @@ class DacFamily {
   virtual const char* FamilyName() const = 0;
   // Appends the devices of this family that are there now; may listen for a moment.
   virtual void Discover(std::vector<DeviceInfo>& devices) = 0;
+  // True when Discover listens for answers for a while every time. After the first search
+  // the library then searches the family again and again on a thread of its own, so that a
+  // later search answers at once. Discover must then be safe beside Open and open streams.
+  virtual bool SearchListens() const { return false; }
   virtual std::unique_ptr<DacStream> Open(const DeviceInfo& device) = 0;
 };
 

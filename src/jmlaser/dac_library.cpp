@@ -1,10 +1,61 @@
 #include "jmlaser/dac_library.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 namespace lumarex::jmlaser {
+
+// Searches the families that listen, one round after another with a pause between, and keeps
+// each family's latest finding.
+class DacLibrary::BackgroundSearch {
+ public:
+  BackgroundSearch(std::vector<DacFamily*> families, std::vector<std::vector<DeviceInfo>> found)
+      : families_(std::move(families)), found_(std::move(found)), thread_([this] { Run(); }) {}
+  ~BackgroundSearch() {
+    {
+      std::lock_guard lock(mutex_);
+      quit_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();  // waits for a search under way: one listening window at most
+  }
+  BackgroundSearch(const BackgroundSearch&) = delete;
+  BackgroundSearch& operator=(const BackgroundSearch&) = delete;
+
+  std::vector<DeviceInfo> Latest(size_t k) {
+    std::lock_guard lock(mutex_);
+    return found_[k];
+  }
+
+ private:
+  static constexpr std::chrono::milliseconds kPause{1000};
+
+  void Run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      if (wake_.wait_for(lock, kPause, [this] { return quit_; })) return;
+      for (size_t k = 0; k < families_.size(); ++k) {
+        lock.unlock();
+        std::vector<DeviceInfo> found;
+        families_[k]->Discover(found);
+        lock.lock();
+        if (quit_) return;
+        found_[k] = std::move(found);
+      }
+    }
+  }
+
+  const std::vector<DacFamily*> families_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::vector<std::vector<DeviceInfo>> found_;
+  bool quit_ = false;
+  std::thread thread_;  // last: it starts searching as soon as it is made
+};
 
 DacLibrary::DacLibrary(std::vector<std::unique_ptr<DacFamily>> families)
     : families_(std::move(families)) {
@@ -20,12 +71,28 @@ int32_t DacLibrary::Enumerate() {
   // The network families each listen for a while; side by side, a search takes as long as
   // the slowest of them instead of the sum. The list keeps the families' order.
   std::vector<std::vector<DeviceInfo>> found(families_.size());
+  std::vector<size_t> listening;  // the families the background search serves, in order
+  for (size_t k = 0; k < families_.size(); ++k) {
+    if (families_[k]->SearchListens()) listening.push_back(k);
+  }
   std::vector<std::thread> searches;
   for (size_t k = 1; k < families_.size(); ++k) {
+    if (background_ && families_[k]->SearchListens()) continue;
     searches.emplace_back([this, k, &found] { families_[k]->Discover(found[k]); });
   }
   if (!families_.empty()) families_.front()->Discover(found.front());
   for (std::thread& t : searches) t.join();
+  if (background_) {
+    for (size_t i = 0; i < listening.size(); ++i) found[listening[i]] = background_->Latest(i);
+  } else if (!listening.empty()) {
+    std::vector<DacFamily*> families;
+    std::vector<std::vector<DeviceInfo>> first;
+    for (const size_t k : listening) {
+      families.push_back(families_[k].get());
+      first.push_back(found[k]);
+    }
+    background_ = std::make_unique<BackgroundSearch>(std::move(families), std::move(first));
+  }
   devices_.clear();
   for (auto& list : found) {
     for (DeviceInfo& d : list) devices_.push_back(std::move(d));

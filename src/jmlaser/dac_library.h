@@ -20,7 +20,10 @@ class DacLibrary {
   DacLibrary& operator=(const DacLibrary&) = delete;
   ~DacLibrary();
 
-  // Searches every family anew; answers the number of devices. Open devices stay open.
+  // Searches every family anew; answers the number of devices. Open devices stay open. A
+  // family that listens for answers (see DacFamily::SearchListens) is waited for at the first
+  // search only; later searches take what its background search found last, at most a
+  // second and its listening window old.
   int32_t Enumerate();
   int32_t DeviceCount() const { return static_cast<int32_t>(devices_.size()); }
   // Null when out of range / unknown.
@@ -54,6 +57,8 @@ class DacLibrary {
   std::map<std::string, std::string> renamed_;
   std::map<int32_t, OpenDevice> open_;
   int32_t nextHandle_ = 1;
+  class BackgroundSearch;
+  std::unique_ptr<BackgroundSearch> background_;  // last: it searches the families above
 };
 
 }  // namespace lumarex::jmlaser

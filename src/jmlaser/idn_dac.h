@@ -39,6 +39,7 @@ class IdnFamily final : public DacFamily {
 
   const char* FamilyName() const override { return "IDN"; }
   void Discover(std::vector<DeviceInfo>& devices) override;
+  bool SearchListens() const override { return true; }
   std::unique_ptr<DacStream> Open(const DeviceInfo& device) override;
 
  private:

@@ -416,6 +416,7 @@ LaserCubeFamily::~LaserCubeFamily() = default;
 std::shared_ptr<LaserCubeFamily::Link> LaserCubeFamily::TheLink() {
   // Bound only once there is something to ask, so that a program without cubes holds none
   // of their ports.
+  std::lock_guard lock(linkMutex_);
   if (!link_ || !link_->Valid()) link_ = std::make_shared<Link>(options_);
   return link_;
 }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,7 @@ class LaserCubeFamily final : public DacFamily {
 
   const char* FamilyName() const override { return "LaserCube"; }
   void Discover(std::vector<DeviceInfo>& devices) override;
+  bool SearchListens() const override { return true; }
   std::unique_ptr<DacStream> Open(const DeviceInfo& device) override;
 
   // The host side of the three ports, shared by the search and every open cube: replies come
@@ -50,6 +52,7 @@ class LaserCubeFamily final : public DacFamily {
   std::shared_ptr<Link> TheLink();
 
   LaserCubeOptions options_;
+  std::mutex linkMutex_;  // the background search and Open both reach for the link
   std::shared_ptr<Link> link_;
 };
 
