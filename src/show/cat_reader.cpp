@@ -50,12 +50,8 @@ constexpr shuffle::Layout kRgbLayout{kRgbRecordSize,
 
 void ConvertRgbRecords(const uint8_t* rec, uint32_t count, ShowPoint* out, size_t outSize,
                        const void*) {
-  uint32_t i = 0;
-  if (shuffle::Available()) {
-    i = static_cast<uint32_t>(
-        shuffle::ConvertGroups<kRgbLayout>(rec, count, size_t{count} * kRgbRecordSize, out));
-    rec += size_t{i} * kRgbRecordSize;
-  }
+  uint32_t i = shuffle::ConvertLeadingGroups<kRgbLayout>(rec, count, out);
+  rec += size_t{i} * kRgbRecordSize;
   for (; i < count; ++i, rec += kRgbRecordSize) {
     const uint8_t status = rec[6];
     const auto lit = static_cast<uint8_t>((status & 0x40) == 0);

@@ -59,14 +59,9 @@ void ConvertTrueColourFrame(const uint8_t* rec, uint32_t count, ShowPoint* out, 
                             const void*) {
   constexpr uint32_t kStatus = kHasZ ? 6 : 4;
   constexpr uint32_t kRecordSize = kStatus + 4;
-  uint32_t i = 0;
-  if (shuffle::Available()) {
-    i = static_cast<uint32_t>(shuffle::ConvertGroups < kHasZ
-                                  ? kFormat4Layout
-                                  : kFormat5Layout >
-                                        (rec, count, size_t{count} * kRecordSize, out));
-    rec += size_t{i} * kRecordSize;
-  }
+  static constexpr const shuffle::Layout& kLayout = kHasZ ? kFormat4Layout : kFormat5Layout;
+  uint32_t i = shuffle::ConvertLeadingGroups<kLayout>(rec, count, out);
+  rec += size_t{i} * kRecordSize;
   for (; i < count; ++i, rec += kRecordSize) {
     const uint8_t visible = (rec[kStatus] & 0x40) != 0 ? 0 : 1;
     StorePoint(out + i,

@@ -156,4 +156,13 @@ inline bool Available() {
 
 #endif
 
+// Converts as many of the `count` records at `rec` four at a time as the processor allows,
+// reading nothing beyond them; returns how many, for the caller to convert the rest one by one.
+template <const Layout& kLayout>
+uint32_t ConvertLeadingGroups(const uint8_t* rec, uint32_t count, ShowPoint* out) {
+  if (!Available()) return 0;
+  return static_cast<uint32_t>(
+      ConvertGroups<kLayout>(rec, count, size_t{count} * kLayout.recordSize, out));
+}
+
 }  // namespace lumarex::shuffle

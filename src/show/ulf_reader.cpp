@@ -47,12 +47,8 @@ constexpr shuffle::Layout kRecordLayout{kRecordSize,
 // Writes every point of the array (InputFile::ConvertFunction).
 void ConvertRecords(const uint8_t* rec, uint32_t count, ShowPoint* out, size_t outSize,
                     const void*) {
-  uint32_t i = 0;
-  if (shuffle::Available()) {
-    i = static_cast<uint32_t>(
-        shuffle::ConvertGroups<kRecordLayout>(rec, count, size_t{count} * kRecordSize, out));
-    rec += size_t{i} * kRecordSize;
-  }
+  uint32_t i = shuffle::ConvertLeadingGroups<kRecordLayout>(rec, count, out);
+  rec += size_t{i} * kRecordSize;
   for (; i < count; ++i, rec += kRecordSize) {
     const uint8_t visible = rec[7] == 0xFF ? 1 : 0;
     StorePoint(out + i, PointHead(LoadU16LE(rec), NegatedY(LoadU16LE(rec + 2)), 0, rec[4], rec[5]),
