@@ -38,7 +38,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   zeichenflaeche_ = new GlPanel(kPreviewView, central_);
   zeichenflaeche_->setGeometry(8, 8, 680, 680);
   zeichenflaeche_->setObjectName("Zeichenflaeche");
-  widgets_.emplace_back("Zeichenflaeche", zeichenflaeche_);
+  widgets_.Add("Zeichenflaeche", zeichenflaeche_);
 
   // What the laser draws, in a small window of its own beside the main window.
   outputWindow_ = new QWidget(this, Qt::Tool);
@@ -63,7 +63,7 @@ W* MainWindow::Add(const QString& name, int x, int y, int w, int h, A&&... args)
   auto* widget = new W(std::forward<A>(args)..., central_);
   widget->setGeometry(x, y, w, h);
   widget->setObjectName(name);
-  widgets_.emplace_back(name, widget);
+  widgets_.Add(name, widget);
   return widget;
 }
 
@@ -74,7 +74,7 @@ QAction* MainWindow::AddAction(QMenu& menu, const QString& name, MenuItem& model
   menu.addAction(action);
   BindAction(model, *action);
   boundMenus_.push_back(&model);
-  actions_.emplace_back(name, action);
+  actions_.Add(name, action);
   return action;
 }
 
@@ -89,7 +89,7 @@ void MainWindow::BuildMenus(Tform1& f) {
   saveMenu->setObjectName("Speichern");
   BindAction(f.Speichern, *saveMenu);
   boundMenus_.push_back(&f.Speichern);
-  actions_.emplace_back("Speichern", saveMenu);
+  actions_.Add("Speichern", saveMenu);
   AddAction(*save, "Save_LDS_Cat_2008", f.Save_LDS_Cat_2008);
   AddAction(*save, "Save_PHO_Cat_2008", f.Save_PHO_Cat_2008);
   AddAction(*save, "Ilda_True_Save", f.Ilda_True_Save);
@@ -118,7 +118,7 @@ void MainWindow::BuildMenus(Tform1& f) {
     bar->addAction(action);
     BindAction(model, *action);
     boundMenus_.push_back(&model);
-    actions_.emplace_back(name, action);
+    actions_.Add(name, action);
     return action;
   };
   addTop("Optimiereaufscannerwege1", f.Optimiereaufscannerwege1);
@@ -209,17 +209,11 @@ StatusImageView* MainWindow::StatusView(const QString& name) const {
 }
 
 QWidget* MainWindow::ControlWidget(const QString& name) const {
-  for (const auto& [n, w] : widgets_) {
-    if (n == name) return w;
-  }
-  return nullptr;
+  return widgets_.Find(name);
 }
 
 QAction* MainWindow::Action(const QString& name) const {
-  for (const auto& [n, a] : actions_) {
-    if (n == name) return a;
-  }
-  return nullptr;
+  return actions_.Find(name);
 }
 
 void MainWindow::ShowProgress() {

@@ -8,6 +8,7 @@
 #include "mainwindow/tform1.h"
 #include "qt/control_widgets.h"
 #include "qt/gl_panel.h"
+#include "qt/named_objects.h"
 #include "qt/status_image_view.h"
 
 class QAction;
@@ -54,8 +55,8 @@ class MainWindow final : public QMainWindow {
   GlPanel* outputView_;
   QWidget* outputWindow_;
   QProgressBar* progress_ = nullptr;
-  std::vector<std::pair<QString, QWidget*>> widgets_;
-  std::vector<std::pair<QString, QAction*>> actions_;
+  NamedObjects<QWidget> widgets_;
+  NamedObjects<QAction> actions_;
   std::vector<MenuItem*> boundMenus_;
 };
 

@@ -23,7 +23,7 @@ OptimiserWindow::OptimiserWindow(QWidget* parent) : QMainWindow(parent) {
   showFrame_ = new GlPanel(kComparisonView, central_);
   showFrame_->setGeometry(4, 4, 1000, 500);
   showFrame_->setObjectName("Show_Frame");
-  widgets_.emplace_back("Show_Frame", showFrame_);
+  widgets_.Add("Show_Frame", showFrame_);
   if (const QScreen* screen = QApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - QPoint(kWidth / 2, kHeight / 2));
   }
@@ -38,7 +38,7 @@ W* OptimiserWindow::Add(const QString& name, int x, int y, int w, int h, A&&... 
   auto* widget = new W(std::forward<A>(args)..., central_);
   widget->setGeometry(x, y, w, h);
   widget->setObjectName(name);
-  widgets_.emplace_back(name, widget);
+  widgets_.Add(name, widget);
   return widget;
 }
 
@@ -83,22 +83,16 @@ void OptimiserWindow::Bind(OptimiserSession& s) {
     files->addAction(action);
     BindAction(*model, *action);
     boundMenus_.push_back(model);
-    actions_.emplace_back(name, action);
+    actions_.Add(name, action);
   }
 }
 
 QWidget* OptimiserWindow::ControlWidget(const QString& name) const {
-  for (const auto& [n, w] : widgets_) {
-    if (n == name) return w;
-  }
-  return nullptr;
+  return widgets_.Find(name);
 }
 
 QAction* OptimiserWindow::Action(const QString& name) const {
-  for (const auto& [n, a] : actions_) {
-    if (n == name) return a;
-  }
-  return nullptr;
+  return actions_.Find(name);
 }
 
 void OptimiserWindow::closeEvent(QCloseEvent* event) {

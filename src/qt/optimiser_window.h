@@ -6,6 +6,7 @@
 #include "optimiser/optimiser_session.h"
 #include "qt/control_widgets.h"
 #include "qt/gl_panel.h"
+#include "qt/named_objects.h"
 #include "qt/status_image_view.h"
 
 class QAction;
@@ -37,8 +38,8 @@ class OptimiserWindow final : public QMainWindow {
   OptimiserSession* session_ = nullptr;
   QWidget* central_;
   GlPanel* showFrame_;
-  std::vector<std::pair<QString, QWidget*>> widgets_;
-  std::vector<std::pair<QString, QAction*>> actions_;
+  NamedObjects<QWidget> widgets_;
+  NamedObjects<QAction> actions_;
   std::vector<MenuItem*> boundMenus_;
 };
 
