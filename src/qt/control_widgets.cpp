@@ -1,6 +1,7 @@
 #include "qt/control_widgets.h"
 
 #include <QAction>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSignalBlocker>
@@ -94,6 +95,32 @@ ButtonWidget::~ButtonWidget() {
 void ButtonWidget::Refresh() {
   setText(Text(model_.Caption()));
   ShowCommonState(model_, *this);
+  FitCaption();
+}
+
+void ButtonWidget::resizeEvent(QResizeEvent* event) {
+  QPushButton::resizeEvent(event);
+  FitCaption();
+}
+
+// A caption wider than its button (the buttons keep the sizes made for a narrower font) is
+// set in a smaller size rather than clipped.
+void ButtonWidget::FitCaption() {
+  constexpr int kFrameAndPadding = 2 * (1 + 6);  // the style sheet's border and padding
+  QFont fitted = parentWidget() != nullptr ? parentWidget()->font() : QFont();
+  const int room = width() - kFrameAndPadding;
+  // A window may give its font in pixels or in points.
+  const bool inPixels = fitted.pixelSize() > 0;
+  while (QFontMetrics(fitted).horizontalAdvance(text()) > room) {
+    if (inPixels && fitted.pixelSize() > 8) {
+      fitted.setPixelSize(fitted.pixelSize() - 1);
+    } else if (!inPixels && fitted.pointSizeF() > 6.0) {
+      fitted.setPointSizeF(fitted.pointSizeF() - 0.5);
+    } else {
+      break;
+    }
+  }
+  setFont(fitted);
 }
 
 LabelWidget::LabelWidget(Label& model, QWidget* parent) : QLabel(parent), model_(model) {

@@ -58,8 +58,12 @@ class ButtonWidget final : public QPushButton {
   ButtonWidget(Button& model, QWidget* parent);
   ~ButtonWidget() override;
 
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
   void Refresh();
+  void FitCaption();
   Button& model_;
 };
 
