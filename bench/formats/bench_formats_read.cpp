@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "bench/support/read_bench.h"
+#include "platform/byte_order.h"
 #include "platform/desktop_services.h"
-#include "show/byte_order.h"
 #include "show/cat.h"
 #include "show/ulf.h"
 

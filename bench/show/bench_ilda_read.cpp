@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "bench/support/read_bench.h"
+#include "platform/byte_order.h"
 #include "platform/desktop_services.h"
-#include "show/byte_order.h"
 #include "show/ilda.h"
 
 namespace {

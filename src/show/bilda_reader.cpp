@@ -1,7 +1,7 @@
 #include <cstring>
 
+#include "platform/byte_order.h"
 #include "show/bilda.h"
-#include "show/byte_order.h"
 #include "show/input_file.h"
 #include "show/reader_support.h"
 

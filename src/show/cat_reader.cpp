@@ -1,6 +1,6 @@
 #include <cerrno>
 
-#include "show/byte_order.h"
+#include "platform/byte_order.h"
 #include "show/cat.h"
 #include "show/input_file.h"
 #include "show/point_words.h"

@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "show/byte_order.h"
+#include "platform/byte_order.h"
 #include "show/ilda.h"
 #include "show/input_file.h"
 #include "show/point_words.h"

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "platform/atomic_file.h"
-#include "show/byte_order.h"
+#include "platform/byte_order.h"
 #include "show/file_names.h"
 #include "show/ilda.h"
 

@@ -2,7 +2,7 @@
 #include <cstring>
 #include <vector>
 
-#include "show/byte_order.h"
+#include "platform/byte_order.h"
 #include "show/input_file.h"
 #include "show/pangolin.h"
 #include "show/reader_support.h"

@@ -1,6 +1,6 @@
 #include <cerrno>
 
-#include "show/byte_order.h"
+#include "platform/byte_order.h"
 #include "show/input_file.h"
 #include "show/pic.h"
 #include "show/reader_support.h"

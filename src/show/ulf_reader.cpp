@@ -1,7 +1,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "show/byte_order.h"
+#include "platform/byte_order.h"
 #include "show/input_file.h"
 #include "show/point_words.h"
 #include "show/reader_support.h"

@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "platform/atomic_file.h"
-#include "show/byte_order.h"
+#include "platform/byte_order.h"
 #include "show/ulf.h"
 #include "show/writer_support.h"
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "ilda_builder.h"
-#include "show/byte_order.h"
+#include "platform/byte_order.h"
 #include "show/ilda.h"
 #include "tests/support/test_files.h"
 
