@@ -54,7 +54,7 @@ void SendPictures(const AnimationOptions& o, StartAnimation& animation, int32_t 
     angle = NextAngle(angle);
     if (!rig.WaitUntilReady(rig.Patience(rig.output.LastDacPoints().size()))) {
       std::cerr << "lumarex-cli: the device did not become ready after " << sent << " pictures\n";
-      context.exitCode = 1;
+      context.Failed();
       break;
     }
     rig.output.TransformAndSend(animation.StagePoints(rig.output.StagedPoints()));
@@ -74,7 +74,7 @@ void Animation(const AnimationOptions& o, CliContext& context) {
   animation.AnimationStep(static_cast<uint16_t>(o.angle), tilt, list);
 
   if (o.png && !RenderPng(list, kPreviewView, o.size, *o.png)) {
-    context.exitCode = 1;
+    context.Failed();
     return;
   }
   if (o.json) {

@@ -21,6 +21,12 @@ class App;
 
 namespace lumarex::cli {
 
+// Exit codes: 0 when the command did what it was asked; 1 when it ran and failed (a show that
+// did not load, a write that failed, a device that could not be opened or never became
+// ready, music that could not be opened); 2 for bad usage. The output is the same either way.
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
 // Message boxes of the core become lines on stderr, kept in order for the commands that
 // report them; a question is answered No (nothing is removed without an operator).
 class StderrDesktopServices final : public DesktopServices {
@@ -57,6 +63,13 @@ class CliContext {
   StderrDesktopServices desktop;
   int exitCode = 0;
   bool verbose = false;
+  // A show load or merge of this command ended with a reader's failure in IoStatus.
+  bool loadFailed = false;
+
+  // The command ran and failed: exit 1, unless bad usage was found already.
+  void Failed() {
+    if (exitCode == 0) exitCode = kExitFailed;
+  }
 
   // The main window, started on first use; with `withDevices` the start-up binds the DAC
   // library and opens device 0, as the window does (commands that only read or write files
@@ -76,9 +89,6 @@ class CliContext {
  private:
   std::unique_ptr<CliWindow> window_;
 };
-
-// Exit codes: 0 when the command ran (a reader's failure is in IoStatus), 2 for bad usage.
-inline constexpr int kExitUsage = 2;
 
 // Each command lives in a cli_<command>.cpp of its own and registers itself there with a
 // file-scope CommandRegistration; main adds the registered commands in `order`.

@@ -46,10 +46,19 @@ void AddConvertCommand(CLI::App& app, CliContext& context) {
     if (!LoadPalette(context, options->palette)) return;
     if (!LoadWithMerges(context, options->in, {})) return;
     ShowStore& store = context.Store();
+    if (context.loadFailed) {
+      // What was read of a broken file must not stand in for a show, nor replace OUT.
+      std::cout << store.IoStatus << '\n';
+      return;
+    }
     const int32_t first = options->first.value_or(store.SaveRangeStart);
     const int32_t last = options->last.value_or(store.SaveRangeEnd);
     // An empty show is refused by the Cat and ULF writers with a message on stderr.
-    if (!SaveShow(store, *writer, options->out, first, last, context.desktop)) return;
+    if (!SaveShow(store, *writer, options->out, first, last, context.desktop)) {
+      context.Failed();
+      return;
+    }
+    if (!WriteSucceeded(store.IoStatus)) context.Failed();
     std::cout << store.IoStatus << '\n';
   });
 }

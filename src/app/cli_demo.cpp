@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "app/cli_context.h"
+#include "app/cli_load.h"
 #include "show/beside_files.h"
 #include "show/demo_music.h"
 #include "show/demo_show.h"
@@ -21,14 +22,15 @@ void AddDemoCommand(CLI::App& app, CliContext& context) {
     BuildDemoShow(context.Store());
     WriteIlda(context.Store(), *out, 0, context.Store().FrameCount - 1, context.desktop);
     std::cout << context.Store().IoStatus << '\n';
+    if (!WriteSucceeded(context.Store().IoStatus)) context.Failed();
     // Beside the name the writer really used, so that loading the show finds its music.
     const std::string show = UpperExtension(*out) == ".ILD" ? *out : *out + ".ILD";
     const std::string music = BesidePath(show, "wav");
     if (WriteDemoMusic(music)) {
       std::cout << music << '\n';
     } else {
-      // Reported like the show's own write failure, on the output, not by the exit code.
       std::cerr << "Could not write " << music << '\n';
+      context.Failed();
     }
   });
 }

@@ -21,7 +21,7 @@ void AddDevicesCommand(CLI::App& app, CliContext& context) {
     // The program's own start-up probe, through the main window's objects.
     Tform1& form = context.Window(true);
     if (!form.Dac.DacLibraryLoaded()) {
-      context.exitCode = 1;
+      context.Failed();
       return;
     }
     const DeviceSelection& selection = form.Devices;

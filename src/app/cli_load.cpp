@@ -19,11 +19,24 @@ bool Load(CliContext& context, const std::string& name, bool merge, const AfterL
     context.exitCode = kExitUsage;
     return false;
   }
+  if (!LoadSucceeded(context.Store().IoStatus)) {
+    context.loadFailed = true;
+    context.Failed();
+  }
   if (afterLoad) afterLoad(result);
   return true;
 }
 
 }  // namespace
+
+bool LoadSucceeded(const std::string& ioStatus) {
+  // An ILDA file with a palette section reports "Ildafile IO" and is read all the same.
+  return ioStatus == "I.O." || ioStatus.starts_with("Ildafile IO");
+}
+
+bool WriteSucceeded(const std::string& ioStatus) {
+  return ioStatus == "I.O.";
+}
 
 bool LoadWithMerges(CliContext& context, const std::string& file,
                     const std::vector<std::string>& merges, const AfterLoad& afterLoad) {
@@ -49,7 +62,7 @@ bool LoadPalette(CliContext& context, const std::string& palette) {
 
 bool LoadProjectorParameters(CliContext& context, const std::string& path) {
   if (context.Window().LoadProjectorFile(path) == ProjectorLoad::kApplied) return true;
-  context.exitCode = kExitUsage;
+  context.Failed();
   return false;
 }
 

@@ -9,12 +9,17 @@
 
 namespace lumarex::cli {
 
+// Whether a reader's IoStatus tells of a show read whole, and a writer's of a file written.
+bool LoadSucceeded(const std::string& ioStatus);
+bool WriteSucceeded(const std::string& ioStatus);
+
 // Called after each load or merge with what it did, while the store shows its outcome.
 using AfterLoad = std::function<void(const LoadResult&)>;
 
 // Loads `file` with merge off, then each of `merges` with merge on, as the load and merge
 // commands do. On an extension without a reader it reports on stderr, sets the usage exit
-// code and returns false.
+// code and returns false. A reader's failure is left in IoStatus for the output, and sets
+// `loadFailed` and the failure exit code.
 bool LoadWithMerges(CliContext& context, const std::string& file,
                     const std::vector<std::string>& merges, const AfterLoad& afterLoad = {});
 
@@ -24,7 +29,7 @@ bool LoadWithMerges(CliContext& context, const std::string& file,
 bool LoadPalette(CliContext& context, const std::string& palette);
 
 // "Load projector parameters" of a file named on the command line, through the main window's
-// handler; false (usage exit code set) when the file was refused, its message box on stderr.
+// handler; false (failure exit code set) when the file was refused, its message box on stderr.
 bool LoadProjectorParameters(CliContext& context, const std::string& path);
 
 }  // namespace lumarex::cli

@@ -31,13 +31,13 @@ void PlayMusic(CliContext& context, const std::string& file, double seconds) {
   binding.Bind();
   TBassdllPlayer player(binding.Table(), context.desktop);
   if (player.StartupFailed()) {
-    context.exitCode = 1;
+    context.Failed();
     return;
   }
   player.LoadFromFile(file);
   if (player.Channel == 0) {
     std::cerr << "Cannot play " << file << '\n';
-    context.exitCode = 1;
+    context.Failed();
     return;
   }
   const int32_t length = player.SongLength();

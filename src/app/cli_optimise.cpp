@@ -52,6 +52,8 @@ void RunOptimise(CliContext& context, const OptimiseOptions& o) {
   if (!LoadWithMerges(context, o.in, {})) return;
   ShowStore& store = context.Store();
   std::cout << "Loaded " << store.FrameCount << " frames: " << store.IoStatus << '\n';
+  // As convert: a show read only in part is not written over OUT.
+  if (context.loadFailed) return;
 
   uint16_t currentFrame = 0;
   auto session = std::make_unique<OptimiserSession>(store, context.desktop, currentFrame);
@@ -59,7 +61,7 @@ void RunOptimise(CliContext& context, const OptimiseOptions& o) {
   OptimiserControls& controls = session->Controls;
   if (!o.osa.empty() && !controls.LoadParameterSet(o.osa)) {
     std::cerr << "lumarex-cli: could not load the optimisation set " << o.osa << '\n';
-    context.exitCode = 1;
+    context.Failed();
     return;
   }
   // Options after the set override it, each clamped to its control's range as in the window.
@@ -96,6 +98,7 @@ void RunOptimise(CliContext& context, const OptimiseOptions& o) {
     context.exitCode = kExitUsage;
     return;
   }
+  if (!WriteSucceeded(store.IoStatus)) context.Failed();
   std::cout << "Saved: " << store.IoStatus << '\n';
 }
 

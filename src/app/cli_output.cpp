@@ -96,7 +96,7 @@ bool OutputRig::ApplyCalibration(const CalibrationOptions& o) {
 bool OutputRig::OpenDevice(int device, CliContext& context) {
   if (!dac.DacLibraryLoaded() || selection.DeviceCount <= 0) {
     std::cerr << "lumarex-cli: no laser device to send to\n";
-    context.exitCode = 1;
+    context.Failed();
     return false;
   }
   const int32_t listed = std::min(selection.DeviceCount, DeviceSelection::kTableSize);
@@ -110,6 +110,15 @@ bool OutputRig::OpenDevice(int device, CliContext& context) {
     selection.Search();
     selection.Ausgabedevice.ChooseByOperator(device + 1);
   }
+  if (dac.DeviceHandle < 0) {
+    std::cerr << "lumarex-cli: device " << device << " could not be opened (" << dac.DeviceHandle
+              << ")\n";
+    context.Failed();
+    return false;
+  }
+  // Armed again: loading a projector file, like every command of the window, stopped the
+  // output that the start-up had started, and only Play would start it again.
+  dac.jmLaserStartOutput(dac.DeviceHandle);
   return true;
 }
 

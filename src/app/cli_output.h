@@ -48,9 +48,9 @@ struct OutputRig {
 
   // Moves the controls as the options say; false (reported on stderr) for a malformed range.
   bool ApplyCalibration(const CalibrationOptions& options);
-  // Makes `device` the open one, as an operator would choose it (device 0 is open and armed
-  // from the start-up). False, with the exit code set and the reason on stderr, when there is
-  // no such device.
+  // Makes `device` the open one, as an operator would choose it (device 0 is open from the
+  // start-up), and arms it. False, with the exit code set and the reason on stderr, when there
+  // is no such device or it could not be opened.
   bool OpenDevice(int device, CliContext& context);
   // Polls the open device without blocking inside the library; false when it stays busy for
   // longer than `patience`.

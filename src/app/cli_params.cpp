@@ -40,7 +40,7 @@ void Save(const SaveOptions& o, CliContext& context) {
   const std::optional<std::string> written = form.SaveProjectorFile(o.out);
   if (!written) {
     std::cerr << "lumarex-cli: cannot write " << o.out << ": " << form.Store.IoStatus << '\n';
-    context.exitCode = 1;
+    context.Failed();
     return;
   }
   std::cout << *written << '\n';
@@ -55,11 +55,11 @@ void Show(const ShowOptions& o, CliContext& context) {
   if (o.protect) form.Parameter_Auf.Click();
   if (o.powerLock) form.Output.Schloss_Auf.Click();
   const size_t messagesBefore = context.desktop.messages.size();
-  if (o.showFile) {
-    form.Parameters.LoadShowParameterFile(o.file);
-  } else {
-    form.LoadProjectorFile(o.file);
-  }
+  // A file that was not taken leaves the controls at the start-up's positions, which are
+  // printed all the same; the exit code tells.
+  const bool applied = o.showFile ? form.Parameters.LoadShowParameterFile(o.file)
+                                  : form.LoadProjectorFile(o.file) == ProjectorLoad::kApplied;
+  if (!applied) context.Failed();
   const LaserAusgabe& out = form.Output;
   const nlohmann::ordered_json controls = {
       {"Scanspeed", out.Scanspeed.Position()},

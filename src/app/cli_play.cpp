@@ -95,10 +95,19 @@ void Play(const PlayOptions& o, CliContext& context) {
     return;
   }
   form.LoadFile(o.file);
+  if (!LoadSucceeded(form.Store.IoStatus)) {
+    std::cerr << "lumarex-cli: " << o.file << ": " << form.Store.IoStatus << '\n';
+    context.Failed();
+  }
   if (o.noMusic && form.MusicLoaded) {
     form.Music->UnloadChannel();
     form.MusicLoaded = false;
     form.Musik.SetVisible(false);
+  }
+  if (form.MusicLoaded && form.Music->Channel == 0) {
+    // The show plays on without it, as in the window; the script hears of it.
+    std::cerr << "lumarex-cli: the music beside " << o.file << " could not be opened\n";
+    context.Failed();
   }
   if (o.params && !LoadProjectorParameters(context, *o.params)) return;
   if (!rig.ApplyCalibration(o.calibration)) {
@@ -112,8 +121,12 @@ void Play(const PlayOptions& o, CliContext& context) {
   if (!o.noFrameList) handled.reserve(4096);
   LatenessTally lateness;
   bool ended = false;
+  uint64_t handledCount = 0;
+  uint64_t sentCount = 0;
   form.Player.OnFrameHandled = [&](uint16_t frame, uint64_t ms, bool sent) {
     lateness.Add(ms, uint64_t{frame} * form.Player.FramePeriodMs);
+    ++handledCount;
+    if (sent) ++sentCount;
     if (!o.noFrameList) handled.push_back({frame, ms, sent});
   };
   form.Player.OnShowEnded = [&ended] { ended = true; };
@@ -137,6 +150,11 @@ void Play(const PlayOptions& o, CliContext& context) {
   }
   form.Player.OnFrameHandled = nullptr;
   form.Player.OnShowEnded = nullptr;
+  if (handledCount > 0 && sentCount == 0) {
+    std::cerr << "lumarex-cli: the device never became ready: it took none of " << handledCount
+              << " frames\n";
+    context.Failed();
+  }
 
   if (!o.json) {
     PrintCounters(form);

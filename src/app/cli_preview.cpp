@@ -48,7 +48,8 @@ void Preview(const PreviewOptions& o, CliContext& context) {
   if (o.frame < 0 || (o.frame >= store.FrameCount && o.frame != 0)) {
     std::cerr << "lumarex-cli: frame " << o.frame << " is not in the show (" << store.FrameCount
               << " frames; " << store.IoStatus << ")\n";
-    context.exitCode = kExitUsage;
+    // After a failed load the frame is missing because the show is: that is the failure.
+    if (!context.loadFailed) context.exitCode = kExitUsage;
     return;
   }
   const auto n = static_cast<uint16_t>(o.frame);
@@ -67,7 +68,7 @@ void Preview(const PreviewOptions& o, CliContext& context) {
   }
 
   if (o.png && !RenderPng(list, kPreviewView, o.size, *o.png)) {
-    context.exitCode = 1;
+    context.Failed();
     return;
   }
   if (o.json) {

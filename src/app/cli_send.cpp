@@ -34,7 +34,8 @@ void Send(const SendOptions& o, CliContext& context) {
   if (o.frame < 0 || o.frame >= store.FrameCount) {
     std::cerr << "lumarex-cli: frame " << o.frame << " is not in the show (" << store.FrameCount
               << " frames; " << store.IoStatus << ")\n";
-    context.exitCode = kExitUsage;
+    // After a failed load the frame is missing because the show is: that is the failure.
+    if (!context.loadFailed) context.exitCode = kExitUsage;
     return;
   }
 
@@ -56,7 +57,7 @@ void Send(const SendOptions& o, CliContext& context) {
     if (o.seconds ? SteadyClock::now() >= until : sent >= o.count) break;
     if (!rig.WaitUntilReady(rig.Patience(lastPoints))) {
       std::cerr << "lumarex-cli: the device did not become ready after " << sent << " frames\n";
-      context.exitCode = 1;
+      context.Failed();
       break;
     }
     rig.output.OutputFrame(static_cast<uint16_t>(o.frame));

@@ -90,6 +90,7 @@ void ShowPlayer::PlayClick() {
   }
   WriteShowLines();
   TickBusy = false;
+  handledThisRun_ = false;
   PlayStartTime = clock_.NowMs();
   if (HasMusic()) music_->Play();
 }
@@ -111,11 +112,12 @@ void ShowPlayer::Showplay_TimerTimer() {
   const auto frame = static_cast<uint16_t>(PlayTimeMs / FramePeriodMs);
   ++TickCount;
   ++TimerRequests;
-  if (TickBusy || frame == LastPlayedFrame) {
+  if (TickBusy || (handledThisRun_ && frame == LastPlayedFrame)) {
     ++UnsyncTicks;
     return;
   }
   TickBusy = true;
+  handledThisRun_ = true;
   if (frame > store_.FrameCount - 1) {
     LastPlayedFrame = frame;
     if (Repeat) {
@@ -138,15 +140,13 @@ void ShowPlayer::Showplay_TimerTimer() {
     window_.DrawScope(wave_);
   }
   if (previewed) window_.DrawPreviewFrame(frame);
-  const bool ready = dac_.jmLaserIsDeviceReady(dac_.DeviceHandle) == 1;
-  if (ready) {
-    output_.OutputFrame(frame);
-  } else {
-    ++RefusedFrames;
-  }
+  // A frame the device refuses at the write, after it said it was ready, is refused as
+  // well: "Frames angenommen" counts only what the device took.
+  const bool sent = dac_.jmLaserIsDeviceReady(dac_.DeviceHandle) == 1 && output_.OutputFrame(frame);
+  if (!sent) ++RefusedFrames;
   LastPlayedFrame = frame;
   WriteCounters();
-  if (OnFrameHandled) OnFrameHandled(frame, PlayTimeMs, ready);
+  if (OnFrameHandled) OnFrameHandled(frame, PlayTimeMs, sent);
   TickBusy = false;
 }
 
@@ -155,6 +155,7 @@ void ShowPlayer::StartOver(uint64_t now) {
   // next tick handles it. The music starts again with it.
   PlayStartTime = now;
   PlayTimeMs = 0;
+  handledThisRun_ = false;
   if (HasMusic()) {
     music_->Stop();
     music_->SetPosition(0);

@@ -99,6 +99,9 @@ class ShowPlayer {
   void StartOver(uint64_t now);
   void WriteCounters();
   void WriteShowLines();
+  // No frame handled yet in this run: the first tick handles frame 0 whatever frame the run
+  // before ended on (LastPlayedFrame still tells that one until then).
+  bool handledThisRun_ = false;
   bool HasMusic() const { return musicLoaded_ && music_ != nullptr; }
 
   ShowStore& store_;

@@ -40,17 +40,18 @@ TEST_F(ShowPlayerTest, RateTwentyFiveHandlesAFrameEveryFortyMillisecondsAndCount
   const int32_t writesBefore = driver.Writes();
   for (int tick = 0; tick < 200; ++tick) TickAfter(5);
 
-  // Frame 0 was the last frame handled before Play, so it is not handled again: the run
-  // starts with frame 1 at 40 ms.
-  ASSERT_EQ(handled.size(), 25u);
-  EXPECT_EQ(handled.front(), (Handled{1, 40, true}));
+  // Every run starts with frame 0 on its first tick, although frame 0 is also what the
+  // start-up left in LastPlayedFrame.
+  ASSERT_EQ(handled.size(), 26u);
+  EXPECT_EQ(handled.front(), (Handled{0, 5, true}));
+  EXPECT_EQ(handled[1], (Handled{1, 40, true}));
   EXPECT_EQ(handled.back(), (Handled{25, 1000, true}));
   EXPECT_EQ(player().TimerRequests, 200u);
-  EXPECT_EQ(player().UnsyncTicks, 175u);
-  EXPECT_EQ(player().FramesAccepted(), 25u);
-  EXPECT_EQ(driver.Writes() - writesBefore, 25);
+  EXPECT_EQ(player().UnsyncTicks, 174u);
+  EXPECT_EQ(player().FramesAccepted(), 26u);
+  EXPECT_EQ(driver.Writes() - writesBefore, 26);
   EXPECT_EQ(form->DeviceFenster.TextAt(150, 180), ": 200        ");
-  EXPECT_EQ(form->DeviceFenster.TextAt(150, 195), ": 175       ");
+  EXPECT_EQ(form->DeviceFenster.TextAt(150, 195), ": 174       ");
   EXPECT_EQ(form->Statusfenster.TextAt(110, 10), ": 25            ");
   EXPECT_EQ(form->Statusfenster.TextAt(110, 115), ": 00 : 01 : 00  ");
 
@@ -76,8 +77,8 @@ TEST_F(ShowPlayerTest, HighRatesPreviewEvenFramesOnlyAndThirtyRunsAtThirtyThreeM
   player().Play.Click();
   EXPECT_EQ(player().FramePeriodMs, 33);
   for (int tick = 0; tick < 20; ++tick) TickAfter(5);
-  ASSERT_GE(handled.size(), 2u);
-  EXPECT_EQ(handled[0].ms, 35u);  // the first tick at or after 33 ms
+  ASSERT_GE(handled.size(), 3u);
+  EXPECT_EQ(handled[1].ms, 35u);  // the first tick at or after 33 ms
   player().Stop.Click();
 
   handled.clear();
@@ -99,12 +100,15 @@ TEST_F(ShowPlayerTest, AOneFrameShowEndsAfterItsPeriodAndTheLastFrameCarriesOver
   LoadShow(1);
   player().Play.Click();
   TickAfter(5);
-  EXPECT_TRUE(handled.empty()) << "frame 0 was the last one handled (at start-up)";
+  ASSERT_EQ(handled.size(), 1u) << "a one-frame show plays its frame on the first Play";
+  EXPECT_EQ(handled[0], (Handled{0, 5, true}));
   for (int tick = 0; tick < 8; ++tick) TickAfter(5);
   EXPECT_FALSE(player().Playing()) << "the first tick past the last frame halts";
   EXPECT_EQ(player().LastPlayedFrame, 1);
+  EXPECT_EQ(handled.size(), 1u) << "frame 1 is neither drawn nor sent";
 
-  // The second run outputs frame 0, because the first ended on frame 1.
+  // The second run outputs frame 0 again.
+  handled.clear();
   player().Play.Click();
   TickAfter(5);
   ASSERT_EQ(handled.size(), 1u);
@@ -112,13 +116,14 @@ TEST_F(ShowPlayerTest, AOneFrameShowEndsAfterItsPeriodAndTheLastFrameCarriesOver
   player().Stop.Click();
   EXPECT_EQ(player().LastPlayedFrame, 0);
 
-  // Stopped on frame 0: the next run does not handle frame 0 again.
+  // Stopped on frame 0: the next run starts with frame 0 all the same.
   handled.clear();
   LoadShow(5, "five.ild");
   player().Play.Click();
   for (int tick = 0; tick < 9; ++tick) TickAfter(5);
   ASSERT_FALSE(handled.empty());
-  EXPECT_EQ(handled[0].frame, 1);
+  EXPECT_EQ(handled[0].frame, 0);
+  EXPECT_EQ(handled[1].frame, 1);
 }
 
 TEST_F(ShowPlayerTest, StepsScrollingAndPlayGuards) {
@@ -148,7 +153,7 @@ TEST_F(ShowPlayerTest, StepsScrollingAndPlayGuards) {
   form->Loading = false;
 }
 
-TEST_F(ShowPlayerTest, ANeverReadyDeviceRefusesEveryFrame) {
+TEST_F(ShowPlayerTest, ANeverReadyDeviceAndARefusedWriteCountAsRefused) {
   LoadShow(10);
   driver.SetReady(false);
   player().Play.Click();
@@ -156,6 +161,20 @@ TEST_F(ShowPlayerTest, ANeverReadyDeviceRefusesEveryFrame) {
   EXPECT_EQ(player().RefusedFrames, handled.size());
   EXPECT_EQ(player().FramesAccepted(), 0u);
   EXPECT_EQ(form->DeviceFenster.TextAt(150, 210), ": 0       ");
+  player().Stop.Click();
+
+  // Ready, but the write is refused (a frame beyond the device's limit, a link just lost):
+  // the frame was not taken, whatever the device said a moment before.
+  handled.clear();
+  driver.SetReady(true);
+  driver.SetWriteResult(-10);
+  player().Play.Click();
+  for (int tick = 0; tick < 40; ++tick) TickAfter(5);
+  ASSERT_FALSE(handled.empty());
+  EXPECT_FALSE(handled.back().sent);
+  EXPECT_EQ(player().RefusedFrames, handled.size());
+  EXPECT_EQ(player().FramesAccepted(), 0u);
+  driver.SetWriteResult(0);
 }
 
 }  // namespace
@@ -175,7 +194,7 @@ TEST_F(ShowPlayerTest, RepeatStartsAgainAndTheKeysPlayStepAndStop) {
   std::vector<uint16_t> frames;
   for (const Handled& h : handled) frames.push_back(h.frame);
   // The tick past the end starts the clock again, so frame 0 follows at once.
-  EXPECT_EQ(frames, (std::vector<uint16_t>{1, 2, 0, 1, 2, 0, 1}));
+  EXPECT_EQ(frames, (std::vector<uint16_t>{0, 1, 2, 0, 1, 2, 0, 1}));
 
   form->KeyPressed(Tform1::Key::kEscape);
   EXPECT_FALSE(player().Playing());
