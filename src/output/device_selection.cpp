@@ -51,13 +51,28 @@ void DeviceSelection::StartupProbe() {
   if (DeviceCount <= 0) return;
   for (int32_t i = 0; i < ProbedCount(); ++i) Probe(i);
   ReadNames(0);
-  dac_.DeviceHandle = dac_.jmLaserOpenDevice(nameBuffer_.data());
-  DeviceTable[0].IsOpen = true;
-  DeviceTable[0].Handle = dac_.DeviceHandle;
+  OpenDevice(0);
   SelectedDeviceName = FilterDeviceText(friendlyBuffer_.data(), kTextBufferSize);
   output_.LastEndX = 0;
   output_.LastEndY = 0;
   output_.FrameChangeMode = 0;
+}
+
+void DeviceSelection::OpenDevice(int32_t index) {
+  const int32_t handle = dac_.jmLaserOpenDevice(nameBuffer_.data());
+  DeviceEntry& entry = DeviceTable[static_cast<size_t>(index)];
+  // A failed open answers an error code, which is no handle: nothing is open then.
+  entry.IsOpen = handle >= 0;
+  entry.Handle = handle >= 0 ? handle : -10;
+  dac_.DeviceHandle = handle >= 0 ? handle : -1;
+}
+
+void DeviceSelection::WriteSelected(const DeviceEntry& entry) {
+  // A device that would not open is named with that mark in place of "Ausgewählt", so that
+  // the operator does not take a dark laser for a chosen one.
+  deviceFenster_.TextOut(
+      10, 20,
+      entry.IsOpen ? "Ausgewählt                       " : "Nicht geöffnet                   ");
 }
 
 void DeviceSelection::WriteDeviceCount() {
@@ -73,7 +88,7 @@ void DeviceSelection::DrawStartupPanel() {
     deviceFenster_.TextOut(10, 20, "Kein Ausgabedevice gefunden");
     return;
   }
-  deviceFenster_.TextOut(10, 20, "Ausgewählt                       ");
+  WriteSelected(DeviceTable[0]);
   deviceFenster_.TextOut(130, 20, ": " + DeviceTable[0].FriendlyName + "          ");
   deviceFenster_.TextOut(10, 35, "Max Ausgabespeed     ");
   deviceFenster_.TextOut(130, 35, ": " + std::to_string(DeviceTable[0].MaxSpeed / 1000) + " K");
@@ -124,13 +139,11 @@ void DeviceSelection::Select(int32_t item) {
   for (DeviceEntry& entry : DeviceTable) entry.IsOpen = false;
 
   ReadNames(index);
-  dac_.DeviceHandle = dac_.jmLaserOpenDevice(nameBuffer_.data());
-  DeviceEntry& entry = DeviceTable[static_cast<size_t>(index)];
-  entry.IsOpen = true;
-  entry.Handle = dac_.DeviceHandle;
+  OpenDevice(index);
+  const DeviceEntry& entry = DeviceTable[static_cast<size_t>(index)];
   dac_.jmLaserStartOutput(dac_.DeviceHandle);
 
-  deviceFenster_.TextOut(10, 20, "Ausgewählt                       ");
+  WriteSelected(entry);
   deviceFenster_.TextOut(130, 20, ": " + entry.FriendlyName + "   ");
   deviceFenster_.TextOut(10, 35, "Max Ausgabespeed     ");
   deviceFenster_.TextOut(130, 35, ": " + std::to_string(entry.MaxSpeed / 1000) + " K");

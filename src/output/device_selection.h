@@ -63,6 +63,9 @@ class DeviceSelection {
   void WriteDeviceCount();
   void ReadNames(int32_t index);
   void Probe(int32_t index);
+  // Opens the device whose name ReadNames read last as entry `index` and the open device.
+  void OpenDevice(int32_t index);
+  void WriteSelected(const DeviceEntry& entry);
   int32_t ProbedCount() const;
 
   JMLaser& dac_;

@@ -95,10 +95,10 @@ LaserAusgabe::LaserAusgabe(const ShowStore& store, JMLaser& dac, StatusImage& sc
   Schloss_Zu.OnClick([this] { Schloss_ZuClick(); });
 }
 
-void LaserAusgabe::OutputFrame(uint16_t n) {
+bool LaserAusgabe::OutputFrame(uint16_t n) {
   const std::span<const ShowPoint> frame = store_.Frame(n);
   if (frame.empty()) {
-    if (store_.FrameCount == 0) return;
+    if (store_.FrameCount == 0) return true;
     // A dark centre point instead of an empty write, which some DACs take as "stop".
     dacList_[0] = DacPoint{32768, 32768, 0, 0, 0, 0, {0, 0, 0, 0}};
     lastDacCount_ = 1;
@@ -107,9 +107,10 @@ void LaserAusgabe::OutputFrame(uint16_t n) {
     // rate stands in.
     const int32_t rate = ScanSpeedPps > 0 ? ScanSpeedPps : Scanspeed.Position() * 1000;
     lastWriteRate_ = rate;
-    device_.jmLaserWriteFrameNL(device_.DeviceHandle, dacList_.get(), 1, rate, 0);
+    const int32_t result =
+        device_.jmLaserWriteFrameNL(device_.DeviceHandle, dacList_.get(), 1, rate, 0);
     if (OnWritten) OnWritten();
-    return;
+    return result >= 0;
   }
   SequencePoint* staged = staged_.get();
   for (size_t k = 0; k < frame.size(); ++k) {
@@ -122,7 +123,7 @@ void LaserAusgabe::OutputFrame(uint16_t n) {
       staged[k] = Blanked(p.X, p.Y);
     }
   }
-  TransformAndSend(static_cast<uint32_t>(frame.size()));
+  return TransformAndSend(static_cast<uint32_t>(frame.size()));
 }
 
 uint32_t LaserAusgabe::AppendMove(SequencePoint* out, uint32_t n, int32_t ax, int32_t ay,
@@ -142,8 +143,8 @@ uint32_t LaserAusgabe::AppendMove(SequencePoint* out, uint32_t n, int32_t ax, in
   return n;
 }
 
-void LaserAusgabe::TransformAndSend(uint32_t count) {
-  if (count == 0) return;
+bool LaserAusgabe::TransformAndSend(uint32_t count) {
+  if (count == 0) return true;
   count = std::min(count, kMaxStagedPoints);
 
   ScanSpeedPps = Scanspeed.Position() * 1000;
@@ -189,9 +190,11 @@ void LaserAusgabe::TransformAndSend(uint32_t count) {
   MapToDac(parts, n, ColourShift);
   lastDacCount_ = n;
   lastWriteRate_ = ScanSpeedPps;
-  device_.jmLaserWriteFrameNL(device_.DeviceHandle, dacList_.get(), static_cast<int32_t>(n),
-                              ScanSpeedPps, 0);
+  const int32_t result = device_.jmLaserWriteFrameNL(device_.DeviceHandle, dacList_.get(),
+                                                     static_cast<int32_t>(n), ScanSpeedPps, 0);
   if (OnWritten) OnWritten();
+  // Negative answers are the library's error codes (-999 without a library).
+  return result >= 0;
 }
 
 uint32_t LaserAusgabe::ExpandExtraPoints(const SequenceParts& parts, uint32_t extra) {

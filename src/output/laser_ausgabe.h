@@ -76,12 +76,15 @@ class LaserAusgabe {
 
   // --- Output ---
   // Stages frame n (blanked points black) and sends it; an empty frame sends one dark centre
-  // point, an empty show nothing.
-  void OutputFrame(uint16_t n);
+  // point, an empty show nothing. Answers whether the device took the frame (a device may
+  // refuse one it said it was ready for, e.g. beyond its point limit; an empty show sends
+  // nothing and counts as taken).
+  bool OutputFrame(uint16_t n);
   // The input of TransformAndSend, kMaxStagedPoints entries; the start animation fills it.
   std::span<SequencePoint> StagedPoints() { return {staged_.get(), kMaxStagedPoints}; }
   // Sends StagedPoints()[0..count-1] (count clamped to 1..kMaxStagedPoints; 0 sends nothing).
-  void TransformAndSend(uint32_t count);
+  // Answers whether the device took it, as OutputFrame.
+  bool TransformAndSend(uint32_t count);
   // The DacPoint list of the last write, and the point rate it was written at.
   std::span<const DacPoint> LastDacPoints() const { return {dacList_.get(), lastDacCount_}; }
   int32_t LastWriteRate() const { return lastWriteRate_; }

@@ -119,6 +119,18 @@ TEST(DeviceSelection, SearchListsTheDevicesAndTheOperatorOpensOne) {
   f.Stage({testing::Lit(0, 0)});
   EXPECT_EQ(f.fake.Log(), "Write 100 5;");
   EXPECT_EQ(f.fake.LastFrame(), f.Sent());
+
+  // A device that will not open (taken by another program, gone since the search) is not
+  // shown as chosen: its name stands beside a mark that it is not open.
+  f.fake.SetOpenResult(-5);
+  f.selection.Ausgabedevice.ChooseByOperator(2);
+  EXPECT_EQ(f.dac.DeviceHandle, -1);
+  EXPECT_FALSE(f.selection.DeviceTable[1].IsOpen);
+  EXPECT_EQ(f.deviceFenster.TextAt(10, 20), "Nicht geöffnet                   ");
+  EXPECT_EQ(f.deviceFenster.TextAt(130, 20), ": Beta   ");
+  f.fake.SetOpenResult(0);
+  f.selection.Ausgabedevice.ChooseByOperator(2);
+  EXPECT_EQ(f.deviceFenster.TextAt(10, 20), "Ausgewählt                       ");
 }
 
 TEST(DeviceSelection, EmptyFramesKeepThePaceOfTheLastFrame) {

@@ -29,12 +29,18 @@ class FakeDriver {
     lastSpeed_ = reinterpret_cast<int32_t (*)()>(library_.Symbol("FakeJmLastSpeed"));
     setReady_ = reinterpret_cast<void (*)(int32_t)>(library_.Symbol("FakeJmSetReady"));
     writes_ = reinterpret_cast<int32_t (*)()>(library_.Symbol("FakeJmWrites"));
+    setOpenResult_ = reinterpret_cast<void (*)(int32_t)>(library_.Symbol("FakeJmSetOpenResult"));
+    setWriteResult_ = reinterpret_cast<void (*)(int32_t)>(library_.Symbol("FakeJmSetWriteResult"));
     Reset(0x120);
   }
 
   int32_t LastSpeed() const { return lastSpeed_(); }
   void SetReady(bool ready) { setReady_(ready ? 1 : 0); }
   int32_t Writes() const { return writes_(); }
+  // What every later open answers instead of a handle (0: the device's handle again).
+  void SetOpenResult(int32_t result) { setOpenResult_(result); }
+  // What every later write answers (0 takes the frame; a negative error code refuses it).
+  void SetWriteResult(int32_t result) { setWriteResult_(result); }
 
   void Reset(int32_t version) { reset_(version); }
   void AddDevice(const char* name, const char* friendly, int32_t maxSpeed) {
@@ -58,6 +64,8 @@ class FakeDriver {
   int32_t (*lastSpeed_)() = nullptr;
   void (*setReady_)(int32_t) = nullptr;
   int32_t (*writes_)() = nullptr;
+  void (*setOpenResult_)(int32_t) = nullptr;
+  void (*setWriteResult_)(int32_t) = nullptr;
 };
 
 }  // namespace lumarex::testing

@@ -29,6 +29,8 @@ struct State {
   int32_t lastSpeed = 0;
   bool ready = true;
   int32_t writes = 0;
+  int32_t writeResult = 0;
+  int32_t openResult = 0;  // when not 0, what every open answers
 };
 
 State& S() {
@@ -91,6 +93,12 @@ FAKE_API int32_t FakeJmLastSpeed() {
 FAKE_API void FakeJmSetReady(int32_t ready) {
   S().ready = ready != 0;
 }
+FAKE_API void FakeJmSetOpenResult(int32_t result) {
+  S().openResult = result;
+}
+FAKE_API void FakeJmSetWriteResult(int32_t result) {
+  S().writeResult = result;
+}
 FAKE_API int32_t FakeJmWrites() {
   return S().writes;
 }
@@ -143,7 +151,7 @@ FAKE_API int32_t jmLaserSetFriendlyName(const char*, const char*) {
   return 0;
 }
 FAKE_API int32_t jmLaserOpenDevice(const char* name) {
-  const int32_t handle = HandleOf(name);
+  const int32_t handle = S().openResult != 0 ? S().openResult : HandleOf(name);
   Log("Open " + std::to_string(handle));
   return handle;
 }
@@ -202,7 +210,7 @@ FAKE_API int32_t jmLaserWriteFrameNL(int32_t handle, const JmPoint* points, int3
   S().lastCount = count;
   S().lastSpeed = speed;
   ++S().writes;
-  return 0;
+  return S().writeResult;
 }
 FAKE_API int32_t jmLaserWriteFrame(int32_t handle, const JmPoint* points, int32_t count,
                                    int32_t speed, int32_t repetitions) {
