@@ -20,7 +20,8 @@ class AtomicFile {
   bool Open(const std::string& targetPath);
   // Appends bytes; false when not all of them could be written.
   bool Write(const void* data, size_t size);
-  // Flushes, closes and renames into place; false (target untouched) on any failure.
+  // Flushes to the disk, closes and renames into place, then makes the rename durable; false
+  // (target untouched) on any failure.
   bool Commit();
   // Drops the temporary file, leaving the target as it was.
   void Abandon();
