@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <filesystem>
@@ -244,6 +245,14 @@ TEST_F(ParameterFilesTest, SavesWriteWholeFilesOrNone) {
     names.insert(entry.path().filename().string());
   }
   EXPECT_EQ(names, (std::set<std::string>{"show.SHW", "taken.PRO"}));
+
+  // A saved file has the user's usual permissions, and saving leaves the process's umask
+  // alone (other threads may create files meanwhile).
+  const mode_t before = ::umask(027);
+  ASSERT_TRUE(files.SaveProjectorParameters(dir.File("masked")).has_value());
+  EXPECT_EQ(::umask(before), 027u);
+  const auto perms = std::filesystem::status(dir.File("masked.PRO")).permissions();
+  EXPECT_EQ(perms, std::filesystem::perms(0640));
 }
 
 // One thumb after the other through the clamping handler loaded 0:10 as 0:11, and the result
