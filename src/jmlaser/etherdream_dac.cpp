@@ -45,6 +45,12 @@ std::optional<HostPort> SplitHostPort(const std::string& text) {
   return ParseHostPort(text, ed::kCommandPort);
 }
 
+// The stream of one Ether Dream. Its worker thread (owned by the stream, joined by its
+// destructor, which cancels any network wait at once) holds the TCP connection. The link
+// counts as lost when the DAC closes or resets the connection, when an answer does not come
+// within responseTimeoutMs, or when an answer belongs to another command; while output is
+// started the worker then connects again on the retry schedule, and a new connection starts
+// as the first did: greeting, then prepare, data and begin at the next frame's rate.
 class EtherDreamStream final : public WorkerStream {
  public:
   EtherDreamStream(const DeviceInfo& info, const EtherDreamOptions& options)
@@ -84,16 +90,14 @@ class EtherDreamStream final : public WorkerStream {
     std::unique_lock lock(mutex_);
     while (!quit_) {
       if (!link_.Valid()) {
-        if (!connectWanted_) {
-          wake_.wait(lock);
+        if (!ShouldTryToReach(steady_clock::now())) {
+          WaitToReach(lock);
           continue;
         }
         lock.unlock();
         const bool ok = Connect();
         lock.lock();
-        connected_ = ok;
-        connectWanted_ = false;
-        changed_.notify_all();
+        Reached(ok, steady_clock::now());
         continue;
       }
       const bool started = started_;
@@ -104,7 +108,7 @@ class EtherDreamStream final : public WorkerStream {
       const int sleepMs = Step(started, stopped);
       lock.lock();
       if (!link_.Valid()) {
-        connected_ = false;
+        DeviceLost(steady_clock::now());
         continue;
       }
       if (sleepMs > 0) {
@@ -141,9 +145,12 @@ class EtherDreamStream final : public WorkerStream {
     if (!response) return false;
     link_ = std::move(fd);
     Record(*response);
+    // A new connection starts from nothing, as the first did: the DAC idles with an empty
+    // buffer, and only the program's next frame lights it again.
     playing_.valid = false;
     cursor_ = 0;
     sentRate_ = 0;
+    watchdog_.Disarm();
     return true;
   }
 

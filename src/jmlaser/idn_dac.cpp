@@ -54,6 +54,12 @@ std::optional<Target> ParseLocator(const std::string& locator) {
   return Target{*address, static_cast<uint8_t>(id)};
 }
 
+// The stream of one IDN projector service. Its worker thread belongs to the stream and is
+// joined by its destructor; nothing it does waits on the network. The unit counts as lost
+// when it has answered no ping for lostAfterMs (UDP says nothing else about a unit that went
+// away); the worker then pings it on the retry schedule instead of every pingIntervalMs, and
+// once it answers, the stream starts as at open: the channel configuration goes out again with
+// the program's next frame.
 class IdnStream final : public WorkerStream {
  public:
   IdnStream(const DeviceInfo& info, const Target& target, const IdnOptions& options)
@@ -145,15 +151,27 @@ class IdnStream final : public WorkerStream {
     if (!link_.Valid()) return kMaxSleepMs;
     const auto now = steady_clock::now();
     Listen();
-    if (now - lastPing_ >= milliseconds(options_.pingIntervalMs)) {
-      Send(writer_.Ping(), false);
-      lastPing_ = now;
-    }
     const bool alive = lastHeard_.time_since_epoch().count() != 0 &&
                        now - lastHeard_ < milliseconds(options_.lostAfterMs);
-    {
+    if (alive != alive_) {
+      alive_ = alive;
+      // Lost or back, the unit starts from nothing: the channel opens again with the next
+      // frame, which carries the configuration; nothing held is sent to it again.
+      current_.valid = false;
+      channelOpen_ = false;
+      blanked_ = false;
+      watchdog_.Disarm();
       std::lock_guard lock(mutex_);
-      SetConnected(alive);
+      if (alive) {
+        DeviceBack();
+      } else {
+        DeviceLost(now);
+      }
+    }
+    if (alive_ ? now - lastPing_ >= milliseconds(options_.pingIntervalMs) : retry_.Due(now)) {
+      Send(writer_.Ping(), false);
+      lastPing_ = now;
+      if (!alive_) retry_.Failed(now);
     }
     if (stops != stopsSeen_) {
       stopsSeen_ = stops;
@@ -163,7 +181,8 @@ class IdnStream final : public WorkerStream {
       if (channelOpen_) Send(writer_.CloseChannel(NowUs()));
       channelOpen_ = false;
     }
-    if (!started) return kMaxSleepMs;
+    // A lost unit gets nothing but pings until it answers.
+    if (!started || !alive_) return kMaxSleepMs;
 
     if (now >= passEnd_ && TakeIncoming()) {
       blanked_ = false;
@@ -201,6 +220,7 @@ class IdnStream final : public WorkerStream {
   uint64_t stopsSeen_ = 0;
   bool channelOpen_ = false;
   bool blanked_ = false;
+  bool alive_ = false;  // a ping was answered within lostAfterMs
   steady_clock::time_point lastSent_;
   steady_clock::time_point lastConfig_;
   steady_clock::time_point lastPing_;

@@ -23,7 +23,8 @@ struct IdnOptions {
   int configIntervalMs = 220;
   // Without frames to send, an empty message keeps the session from timing out (about 1 s).
   int keepAliveMs = 250;
-  // Pings tell whether the unit is still there; without an answer for lostAfterMs it is not.
+  // Pings tell whether the unit is still there; without an answer for lostAfterMs it is not,
+  // and it is then pinged on the retry schedule until it answers again.
   int pingIntervalMs = 200;
   int lostAfterMs = 1000;
   int openWaitMs = 20;
@@ -32,7 +33,8 @@ struct IdnOptions {
 
 // ILDA Digital Network projectors: found by the scan request (broadcast and to named hosts)
 // and their service maps, one device per laser projector service; streamed in frame mode
-// over UDP by a worker thread per open device.
+// over UDP by a worker thread per open device, which finds a unit that went away again by
+// itself.
 class IdnFamily final : public DacFamily {
  public:
   explicit IdnFamily(IdnOptions options) : options_(std::move(options)) {}

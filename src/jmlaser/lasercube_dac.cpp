@@ -157,6 +157,13 @@ class LaserCubeFamily::Link {
 
 namespace {
 
+// The stream of one cube. Its worker thread belongs to the stream and is joined by its
+// destructor; nothing it does waits on the network. The cube counts as lost when nothing at all
+// has come from it for goneAfterMs: while samples stream it answers every data packet, and
+// otherwise it is asked for its full info four times a second. The worker then asks it on the
+// retry schedule instead, and once it answers (a cube that restarted has forgotten everything),
+// the stream starts as at Start: buffer cleared and pacing reset, buffer replies on, output
+// on, and the rate with the program's next frame.
 class LaserCubeStream final : public WorkerStream {
  public:
   using Link = LaserCubeFamily::Link;
@@ -206,6 +213,15 @@ class LaserCubeStream final : public WorkerStream {
     baseFree_ = size_;
     baseTime_ = now;
     outstanding_.clear();
+  }
+
+  // What starting output tells the cube, at Start and again when a lost cube is back.
+  void SetUp(steady_clock::time_point now) {
+    rate_ = 0;
+    ResetPacing(now);
+    Command(lc::EncodeCommand(lc::kEnableBufferReplies, 1));
+    repliesWanted_ = true;
+    Output(true);
   }
 
   void Run() {
@@ -272,6 +288,37 @@ class LaserCubeStream final : public WorkerStream {
   int Step(bool started, uint64_t starts, uint64_t stops) {
     const auto now = steady_clock::now();
     const Link::Peer peer = link_->Take(address_);
+    const bool alive = peer.lastHeard.time_since_epoch().count() != 0 &&
+                       now - peer.lastHeard < milliseconds(options_.goneAfterMs);
+    if (alive != alive_) {
+      alive_ = alive;
+      current_.valid = false;
+      blanked_ = false;
+      watchdog_.Disarm();
+      {
+        std::lock_guard lock(mutex_);
+        if (alive) {
+          DeviceBack();
+        } else {
+          DeviceLost(now);
+        }
+      }
+      if (!alive) {
+        // Whatever it held is gone with it; it is set up from the start when it answers.
+        outputOn_ = false;
+        repliesWanted_ = false;
+        outstanding_.clear();
+      } else if (started && startsSeen_ == starts) {
+        SetUp(now);
+      }
+    }
+    if (!alive_) {
+      if (retry_.Due(now)) {
+        Command(lc::EncodeCommand(lc::kGetFullInfo), false);
+        retry_.Failed(now);
+      }
+      return kMaxSleepMs;
+    }
     if (peer.info && peer.infoAt != infoSeen_) {
       infoSeen_ = peer.infoAt;
       if (peer.info->bufferSize > 0) size_ = peer.info->bufferSize;
@@ -280,12 +327,6 @@ class LaserCubeStream final : public WorkerStream {
       if (rate_ > 0 && peer.info->rate != static_cast<uint32_t>(rate_)) {
         Command(lc::EncodeRate(static_cast<uint32_t>(rate_)));
       }
-    }
-    const bool alive = peer.lastHeard.time_since_epoch().count() != 0 &&
-                       now - peer.lastHeard < milliseconds(options_.goneAfterMs);
-    {
-      std::lock_guard lock(mutex_);
-      SetConnected(alive);
     }
     // While samples stream, their replies show the cube is there and full info is asked
     // seldom; once it falls quiet, it is asked as often as when idle.
@@ -310,11 +351,7 @@ class LaserCubeStream final : public WorkerStream {
     }
     if (starts != startsSeen_ && started) {
       startsSeen_ = starts;
-      rate_ = 0;
-      ResetPacing(now);
-      Command(lc::EncodeCommand(lc::kEnableBufferReplies, 1));
-      repliesWanted_ = true;
-      Output(true);
+      SetUp(now);
     }
     if (!started) return kMaxSleepMs;
 
@@ -395,6 +432,7 @@ class LaserCubeStream final : public WorkerStream {
   bool outputOn_ = false;
   bool repliesWanted_ = false;
   bool blanked_ = false;
+  bool alive_ = false;  // heard within goneAfterMs
   steady_clock::time_point infoSeen_;
   int64_t baseFree_ = 0;
   steady_clock::time_point baseTime_;

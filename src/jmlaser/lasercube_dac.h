@@ -20,8 +20,11 @@ struct LaserCubeOptions {
   uint16_t dataPort = 45458;
   BroadcastScope broadcast;
   int searchWindowMs = 300;
-  // A cube that answers nothing for this long has gone.
-  int goneAfterMs = 4000;
+  // A cube that answers nothing for this long has gone. The maker's host waits 4 s, but it
+  // only asks four times a second; we also hear the reply to every data packet while output
+  // is on, so a second of silence is a cube switched off or out of reach, and the cost of a
+  // false alarm is a moment of dark while the cube is set up again.
+  int goneAfterMs = 1000;
   // Full info is asked this often while output is off, and while it is on.
   int pollIdleMs = 250;
   int pollStreamingMs = 2500;
@@ -31,7 +34,8 @@ struct LaserCubeOptions {
 
 // LaserCube and LaserDock network DACs: found by the alive request (broadcast and to named
 // hosts) and their full info; a worker thread per open cube keeps its ring buffer partly
-// filled, paced by the free counts it reports.
+// filled, paced by the free counts it reports, and sets a cube that went away up again by
+// itself when it answers again.
 class LaserCubeFamily final : public DacFamily {
  public:
   explicit LaserCubeFamily(LaserCubeOptions options);

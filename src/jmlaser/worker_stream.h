@@ -8,6 +8,7 @@
 
 #include "jmlaser/dac_driver.h"
 #include "jmlaser/frame_slots.h"
+#include "jmlaser/retry_schedule.h"
 #include "jmlaser/scan_watchdog.h"
 
 namespace lumarex::jmlaser {
@@ -15,13 +16,18 @@ namespace lumarex::jmlaser {
 // The program's side of a stream whose device a worker thread of the driver talks to: every
 // call takes the lock for a moment and never waits on the device. The worker reads what the
 // calls left here under the same lock.
+//
+// Reconnection: while output is started, a worker whose device goes away says so here
+// (DeviceLost), which makes the device read not ready and refuse frames, and tries to reach it
+// again on RetrySchedule, on its own thread; once the device answers, the worker sets the
+// stream up again as at open and says so (DeviceBack), and the program's next frame plays.
 class WorkerStream : public DacStream {
  public:
   void Start() override {
     std::lock_guard lock(mutex_);
     if (!started_) ++starts_;
     started_ = true;
-    // A stream that lost its device tries again when the program starts output again.
+    // Starting is the operator's way to say "try now", whatever the retry schedule says.
     if (!connected_) connectWanted_ = true;
     wake_.notify_all();
   }
@@ -76,6 +82,46 @@ class WorkerStream : public DacStream {
     changed_.notify_all();
   }
 
+  // For the worker, under the lock: the device has gone at `now`. The frame waiting now is
+  // dropped: by the time the device is back it would be stale, and the next one is the
+  // program's to write.
+  void DeviceLost(std::chrono::steady_clock::time_point now) {
+    SetConnected(false);
+    incoming_.valid = false;
+    retry_.Failed(now);
+  }
+  // For the worker, under the lock: the device answers again and its stream is set up.
+  void DeviceBack() {
+    SetConnected(true);
+    retry_.Succeeded();
+  }
+
+  // For a worker that has to reach its device before it can talk to it (a connection, a USB
+  // handle), under the lock: whether to try now. It tries at open, at each start, and while
+  // output is started, on the retry schedule.
+  bool ShouldTryToReach(std::chrono::steady_clock::time_point now) const {
+    return connectWanted_ || (started_ && retry_.Due(now));
+  }
+  // Sleeps until the next attempt is due, or until a call changes something.
+  void WaitToReach(std::unique_lock<std::mutex>& lock) {
+    if (started_) {
+      wake_.wait_until(lock, retry_.Next());
+    } else {
+      wake_.wait(lock);
+    }
+  }
+  // Under the lock: how the attempt that ShouldTryToReach asked for went.
+  void Reached(bool ok, std::chrono::steady_clock::time_point now) {
+    connectWanted_ = false;
+    if (ok) {
+      DeviceBack();
+    } else {
+      SetConnected(false);
+      retry_.Failed(now);
+    }
+    changed_.notify_all();  // opening waits for the first attempt, whatever came of it
+  }
+
   const DeviceInfo info_;
 
   // --- shared between the caller's thread and the worker, under mutex_ ----------------------
@@ -91,6 +137,9 @@ class WorkerStream : public DacStream {
   uint64_t starts_ = 0;
   uint64_t stops_ = 0;
   int32_t usedChannels_ = 4;
+
+  // --- the worker's own -----------------------------------------------------------------------
+  RetrySchedule retry_;
 };
 
 }  // namespace lumarex::jmlaser
