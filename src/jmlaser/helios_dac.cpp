@@ -10,6 +10,7 @@
 
 #include "jmlaser/frame_slots.h"
 #include "jmlaser/helios_protocol.h"
+#include "jmlaser/lingering_workers.h"
 #include "jmlaser/scan_watchdog.h"
 #include "jmlaser/worker_stream.h"
 
@@ -23,6 +24,9 @@ namespace {
 constexpr unsigned kControlTimeoutMs = 16;
 constexpr unsigned kReplyTimeoutMs = 32;
 constexpr int kIdleMs = 10;
+// Transfers that keep failing for this long mean a DAC stalled for good, however few they
+// were: a hung DAC lets each frame transfer run into its timeout of up to about a second.
+constexpr milliseconds kFailingUntilLost{1000};
 
 // A control message; a stalled endpoint is cleared and the message sent once more.
 UsbResult Control(UsbDeviceHandle& usb, std::span<const uint8_t> message) {
@@ -103,7 +107,13 @@ namespace {
 // Everything a Helios stream does, owned jointly by the stream and its worker thread: closing
 // must not wait for a transfer that a hung device lets run into its timeout (up to about a
 // second for the largest frame), so the worker may finish on its own after the stream has
-// gone.
+// gone, adopted by the family (see HeliosStream).
+//
+// The device counts as lost when a transfer answers that it has gone (unplugged), or when
+// transfers keep failing, errorsUntilLost in a row or for kFailingUntilLost (a DAC that
+// stalls for good). The worker then lets go of the handle and, while output is started, opens
+// the DAC again on the retry schedule; a new handle starts as the first did: stale answers
+// flushed, the shutter shut until the next frame opens it.
 class HeliosCore final : public WorkerStream {
  public:
   HeliosCore(const DeviceInfo& info, const HeliosOptions& options,
@@ -137,22 +147,25 @@ class HeliosCore final : public WorkerStream {
     return changed_.wait_for(lock, patience, [this] { return finished_; });
   }
 
+  bool Finished() {
+    std::lock_guard lock(mutex_);
+    return finished_;
+  }
+
   // --- worker thread ---------------------------------------------------------------------
 
   void Run() {
     std::unique_lock lock(mutex_);
     while (!quit_) {
       if (!usb_) {
-        if (!connectWanted_) {
-          wake_.wait(lock);
+        if (!ShouldTryToReach(steady_clock::now())) {
+          WaitToReach(lock);
           continue;
         }
         lock.unlock();
         const bool ok = Connect();
         lock.lock();
-        connected_ = ok;
-        connectWanted_ = false;
-        changed_.notify_all();
+        Reached(ok, steady_clock::now());
         continue;
       }
       const uint64_t stops = stops_;
@@ -162,8 +175,7 @@ class HeliosCore final : public WorkerStream {
       const int sleepMs = Step(started, stops);
       lock.lock();
       if (!usb_) {
-        connected_ = false;
-        changed_.notify_all();
+        DeviceLost(steady_clock::now());
         continue;
       }
       if (sleepMs > 0) {
@@ -197,15 +209,33 @@ class HeliosCore final : public WorkerStream {
       if (usb_->InterruptIn(helios::kControlIn, stale, got, 1) != UsbResult::kOk) break;
     }
     errors_ = 0;
+    framesFailing_ = false;
     shutterOpen_ = false;
+    blanked_ = false;
     current_.valid = false;
+    watchdog_.Disarm();
     return true;
   }
 
-  // A failed transfer: a device that has gone, or keeps failing, is let go; a later start
-  // opens it again.
-  void Failed(UsbResult result) {
-    if (result == UsbResult::kGone || ++errors_ >= options_.errorsUntilLost) usb_.reset();
+  // A failed transfer. The DAC is let go (the loop above then opens it again) when it has
+  // gone, when errorsUntilLost transfers in a row failed, or when frame transfers have failed
+  // for kFailingUntilLost without one getting through, whatever the status answers said.
+  void Failed(UsbResult result, bool frame = false) {
+    const auto now = steady_clock::now();
+    ++errors_;
+    if (frame && !framesFailing_) {
+      framesFailing_ = true;
+      framesFailingSince_ = now;
+    }
+    if (result == UsbResult::kGone || errors_ >= options_.errorsUntilLost ||
+        (frame && now - framesFailingSince_ >= kFailingUntilLost)) {
+      usb_.reset();
+    }
+  }
+
+  void Succeeded(bool frame) {
+    errors_ = 0;
+    if (frame) framesFailing_ = false;
   }
 
   UsbResult SendFrame() {
@@ -260,6 +290,7 @@ class HeliosCore final : public WorkerStream {
       Failed(asked);
       return options_.statusPollMs;
     }
+    Succeeded(false);
     // Only a clear "ready" lets the frame go; the DAC still holds one otherwise.
     if (!helios::ParseStatus(reply).value_or(false)) return options_.statusPollMs;
     TakeIncoming();
@@ -274,10 +305,10 @@ class HeliosCore final : public WorkerStream {
     }
     const UsbResult sent = SendFrame();
     if (sent != UsbResult::kOk) {
-      Failed(sent);
+      Failed(sent, true);
       return 0;
     }
-    errors_ = 0;
+    Succeeded(true);
     return 0;
   }
 
@@ -294,7 +325,9 @@ class HeliosCore final : public WorkerStream {
   std::vector<uint8_t> transfer_;
   int32_t channels_ = 4;
   uint64_t stopsSeen_ = 0;
-  int errors_ = 0;
+  int errors_ = 0;  // failed transfers in a row
+  bool framesFailing_ = false;
+  steady_clock::time_point framesFailingSince_;
   bool shutterOpen_ = false;
   bool blanked_ = false;
 };
@@ -304,9 +337,13 @@ constexpr milliseconds kCloseWait{15};
 
 class HeliosStream final : public DacStream {
  public:
+  // The worker thread belongs to the stream, which joins it at close when it is done within
+  // kCloseWait; otherwise the family adopts it (LingeringWorkers), and it ends of itself once
+  // its transfer has timed out and it has darkened the DAC, holding the core until then.
   HeliosStream(const DeviceInfo& info, const HeliosOptions& options,
-               std::shared_ptr<HeliosFamily::Shared> shared)
-      : core_(std::make_shared<HeliosCore>(info, options, std::move(shared))) {
+               std::shared_ptr<HeliosFamily::Shared> shared, LingeringWorkers& lingering)
+      : core_(std::make_shared<HeliosCore>(info, options, std::move(shared))),
+        lingering_(lingering) {
     worker_ = std::thread([core = core_] { core->Run(); });
     core_->WaitOpen(milliseconds(options.openWaitMs));
   }
@@ -317,7 +354,10 @@ class HeliosStream final : public DacStream {
     if (core_->Quit(kCloseWait)) {
       worker_.join();
     } else {
-      worker_.detach();  // it holds the core until its transfer has returned
+      lingering_.Adopt(std::move(worker_), [core = std::weak_ptr<HeliosCore>(core_)] {
+        const auto alive = core.lock();
+        return !alive || alive->Finished();
+      });
     }
   }
 
@@ -331,6 +371,7 @@ class HeliosStream final : public DacStream {
 
  private:
   std::shared_ptr<HeliosCore> core_;
+  LingeringWorkers& lingering_;  // the family's, which outlives its streams
   std::thread worker_;
 };
 
@@ -339,7 +380,11 @@ class HeliosStream final : public DacStream {
 HeliosFamily::HeliosFamily(HeliosOptions options)
     : options_(std::move(options)), shared_(std::make_shared<Shared>()) {}
 
-HeliosFamily::~HeliosFamily() = default;
+HeliosFamily::~HeliosFamily() {
+  // The library is closing: a worker still inside a transfer is waited for here, and ends
+  // within that transfer's timeout.
+  lingering_.JoinAll();
+}
 
 void HeliosFamily::Discover(std::vector<DeviceInfo>& devices) {
   if (!options_.usb) return;
@@ -386,7 +431,7 @@ void HeliosFamily::Discover(std::vector<DeviceInfo>& devices) {
 
 std::unique_ptr<DacStream> HeliosFamily::Open(const DeviceInfo& device) {
   if (!options_.usb) return nullptr;
-  return std::make_unique<HeliosStream>(device, options_, shared_);
+  return std::make_unique<HeliosStream>(device, options_, shared_, lingering_);
 }
 
 }  // namespace lumarex::jmlaser

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "jmlaser/dac_driver.h"
+#include "jmlaser/lingering_workers.h"
 #include "jmlaser/usb_device.h"
 
 namespace lumarex::jmlaser {
@@ -26,7 +27,9 @@ struct HeliosOptions {
 std::string HeliosAccessHint(const std::string& location);
 
 // Helios USB DACs: found by vendor and product id, asked their name and firmware; a worker
-// thread per open DAC polls its status and hands it each frame once (the DAC repeats it).
+// thread per open DAC polls its status and hands it each frame once (the DAC repeats it). A
+// DAC unplugged and plugged in again while output is started is opened again by itself. The
+// family must outlive its streams: it joins the workers that their streams left behind.
 class HeliosFamily final : public DacFamily {
  public:
   explicit HeliosFamily(HeliosOptions options);
@@ -43,6 +46,7 @@ class HeliosFamily final : public DacFamily {
  private:
   HeliosOptions options_;
   std::shared_ptr<Shared> shared_;
+  LingeringWorkers lingering_;
 };
 
 }  // namespace lumarex::jmlaser

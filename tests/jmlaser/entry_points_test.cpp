@@ -9,11 +9,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "jmlaser/jmlaser.h"
+#include "tests/jmlaser/dac_test_support.h"
 #include "tests/jmlaser/etherdream_stand_in.h"
 
 namespace lumarex::jmlaser {
@@ -80,6 +82,8 @@ class EntryPointsTest : public ::testing::Test {
     ::unsetenv("LUMAREX_IDN");
     ::unsetenv("LUMAREX_LASERCUBE");
     ::unsetenv("LUMAREX_USB_BACKEND");
+    ::unsetenv("LUMAREX_FAKE_HELIOS_CONTROL");
+    ::unsetenv("LUMAREX_FAKE_HELIOS_LOG");
     capture_ = std::filesystem::temp_directory_path() /
                ("lumarex_entry_capture_" + std::to_string(::getpid()) + ".bin");
     std::filesystem::remove(capture_);
@@ -251,6 +255,50 @@ TEST_F(EntryPointsTest, ListsANamedEtherDreamAfterTheVirtualDacAndStreamsToIt) {
   EXPECT_EQ(points[0].x, 40000 - 32768);
   EXPECT_EQ(points[0].y, 20000 - 32768);
   EXPECT_EQ(Fn<ByIndex>("jmLaserCloseDevice")(handle), kJmLaserOk);
+}
+
+std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// A Helios whose frame transfer hangs: closing it returns within a frame period all the same,
+// and closing the library waits until the worker has come out of the transfer and let go of
+// the DAC, so that unloading the library leaves no thread to return into its code (a detached
+// one would crash this test program once the library is gone).
+TEST_F(EntryPointsTest, ADacHungInATransferClosesPromptlyAndItsWorkerEndsBeforeTheLibrary) {
+  const auto control = capture_.string() + ".control";
+  const auto log = capture_.string() + ".log";
+  std::filesystem::remove(log);
+  ::setenv("LUMAREX_USB_BACKEND", LUMAREX_FAKE_USB_MODULE, 1);
+  ::setenv("LUMAREX_FAKE_HELIOS_CONTROL", control.c_str(), 1);
+  ::setenv("LUMAREX_FAKE_HELIOS_LOG", log.c_str(), 1);
+  ASSERT_GE(Fn<NoArgs>("jmLaserOpenDll")(), 272);
+  ASSERT_EQ(Fn<NoArgs>("jmLaserEnumerateDevices")(), 2);
+  ASSERT_EQ(Text("jmLaserGetDeviceListEntry", 1), "Helios 1-4");
+  const int32_t handle = Fn<ByName>("jmLaserOpenDevice")("Helios 1-4");
+  ASSERT_GE(handle, 1);
+  ASSERT_EQ(Fn<ByIndex>("jmLaserStartOutput")(handle), kJmLaserOk);
+  ASSERT_EQ(Fn<ByIndex>("jmLaserWaitForDeviceReady")(handle), 1);
+
+  std::ofstream(control) << "hang 700";
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // ten looks at the control file
+  std::vector<DacPoint> frame(1000, DacPoint{40000, 20000, 255, 255, 255, 255, {}});
+  ASSERT_EQ(Fn<Write>("jmLaserWriteFrameNL")(handle, frame.data(), 1000, 20000, 0), kJmLaserOk);
+  ASSERT_TRUE(testing::WaitUntil([&] { return ReadText(log).ends_with("hang\n"); },
+                                 std::chrono::milliseconds(1000)));
+  EXPECT_EQ(testing::Prompt([&] { return Fn<ByIndex>("jmLaserCloseDevice")(handle); }), kJmLaserOk);
+  EXPECT_TRUE(ReadText(log).ends_with("hang\n")) << "the transfer still hangs";
+
+  ASSERT_EQ(Fn<NoArgs>("jmLaserCloseDll")(), kJmLaserOk);
+  EXPECT_TRUE(ReadText(log).ends_with("hang\nhang over\nclose\n")) << ReadText(log);
+  ASSERT_EQ(::dlclose(library_), 0);
+  library_ = nullptr;
+  EXPECT_EQ(::dlopen(LUMAREX_BIN_DIR "/libjmlaser.so", RTLD_NOW | RTLD_NOLOAD), nullptr)
+      << "the library stays loaded, so this test shows nothing";
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  std::filesystem::remove(control);
+  std::filesystem::remove(log);
 }
 
 }  // namespace

@@ -24,18 +24,40 @@ bool FakeHelios::Ready() {
   return !waiting_;
 }
 
+void FakeHelios::Log(const char* event) const {
+  if (logPath_.empty()) return;
+  if (std::FILE* file = std::fopen(logPath_.c_str(), "a")) {
+    std::fprintf(file, "%s\n", event);
+    std::fclose(file);
+  }
+}
+
 class FakeHeliosHandle final : public UsbDeviceHandle {
  public:
-  explicit FakeHeliosHandle(std::shared_ptr<FakeHelios> dac) : dac_(std::move(dac)) {}
+  explicit FakeHeliosHandle(std::shared_ptr<FakeHelios> dac) : dac_(std::move(dac)) {
+    std::lock_guard lock(dac_->mutex_);
+    ++dac_->state_.handlesOpen;
+    dac_->Log("open");
+  }
+  ~FakeHeliosHandle() override {
+    std::lock_guard lock(dac_->mutex_);
+    --dac_->state_.handlesOpen;
+    dac_->Log("close");
+  }
+  FakeHeliosHandle(const FakeHeliosHandle&) = delete;
+  FakeHeliosHandle& operator=(const FakeHeliosHandle&) = delete;
 
   UsbResult BulkOut(uint8_t endpoint, std::span<const uint8_t> data, unsigned) override {
     int hangMs = 0;
     {
       std::lock_guard lock(dac_->mutex_);
       hangMs = dac_->state_.hangMs;
+      if (hangMs > 0) dac_->Log("hang");
     }
     if (hangMs > 0) {
       std::this_thread::sleep_for(std::chrono::milliseconds(hangMs));
+      std::lock_guard lock(dac_->mutex_);
+      dac_->Log("hang over");
       return UsbResult::kTimeout;
     }
     std::lock_guard lock(dac_->mutex_);

@@ -14,7 +14,7 @@ namespace lumarex::jmlaser::testing {
 // A Helios DAC behind a fake USB bus, as its firmware behaves: it answers the control
 // messages, plays each frame it is sent in real time at its rate (repeating it until the next)
 // and reads busy while a frame waits behind the one playing. It can be told to stall an
-// endpoint, to vanish, or to refuse access.
+// endpoint, to hang in frame transfers, to vanish, or to refuse access.
 class FakeHelios {
  public:
   struct State {
@@ -25,6 +25,7 @@ class FakeHelios {
     int stallBulkOut = 0;    // the next n frame transfers stall
     int stallControlIn = 0;  // the next n reads of an answer stall
     int hangMs = 0;          // frame transfers run into a timeout of this length
+    int handlesOpen = 0;
     std::vector<std::vector<uint8_t>> transfers;
     std::vector<helios::DecodedFrame> frames;
     std::vector<uint8_t> controls;  // command bytes in the order they came
@@ -38,6 +39,10 @@ class FakeHelios {
   State Snapshot() const;
   // Appends every frame it takes to `path`, in the virtual DAC's capture format.
   void CaptureTo(std::string path) { capturePath_ = std::move(path); }
+  // Appends a line to `path` whenever a handle opens ("open") or closes ("close") and when a
+  // frame transfer starts and ends to hang ("hang", "hang over"), for a test in another
+  // process or behind the driver library's entry points.
+  void LogTo(std::string path) { logPath_ = std::move(path); }
   template <typename Edit>
   void Change(Edit change) {
     std::lock_guard lock(mutex_);
@@ -47,10 +52,12 @@ class FakeHelios {
  private:
   friend class FakeHeliosHandle;
   bool Ready();  // under mutex_
+  void Log(const char* event) const;
 
   mutable std::mutex mutex_;
   State state_;
   std::string capturePath_;
+  std::string logPath_;
   std::vector<uint8_t> pendingReply_;
   std::chrono::steady_clock::time_point playEnd_{};
   bool waiting_ = false;
