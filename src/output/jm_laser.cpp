@@ -91,7 +91,11 @@ void JMLaser::Bind(DesktopServices& desktop) {
 void JMLaser::BindFrom(const std::string& folder, DesktopServices& desktop) {
   Release();
   // The messages keep the library's historic file name: operators and manuals know it so.
-  if (!library_.Open(folder + kLibraryFileName)) desktop.ShowMessage("Error loading jmlaser.dll.");
+  // Kept mapped after it is released: a driver's thread that outlived its close (a vendor
+  // driver's as much as ours) must never return into unmapped code.
+  if (!library_.Open(folder + kLibraryFileName, true)) {
+    desktop.ShowMessage("Error loading jmlaser.dll.");
+  }
   loaded_ = ResolveAll();
   if (!loaded_) {
     desktop.ShowMessage("Keine Jmlaser.dll gefunden >0x581< ");

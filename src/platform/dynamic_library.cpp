@@ -24,10 +24,10 @@ DynamicLibrary::~DynamicLibrary() {
   Close();
 }
 
-bool DynamicLibrary::Open(const std::string& path) {
+bool DynamicLibrary::Open(const std::string& path, bool keepMapped) {
   Close();
   // RTLD_LOCAL keeps a driver's symbols from standing in for another library's.
-  handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | (keepMapped ? RTLD_NODELETE : 0));
   if (handle_ == nullptr) {
     const char* error = dlerror();
     lastError_ = error != nullptr ? error : "dlopen failed";

@@ -16,7 +16,9 @@ class DynamicLibrary {
   ~DynamicLibrary();
 
   // Opens the library at `path` (closing one held before); false when it cannot be loaded.
-  bool Open(const std::string& path);
+  // With `keepMapped` the code stays mapped after Close until the process ends: for a driver
+  // whose threads might still be returning into it.
+  bool Open(const std::string& path, bool keepMapped = false);
   void Close();
   bool IsOpen() const { return handle_ != nullptr; }
 
