@@ -2,32 +2,13 @@
 
 #include <algorithm>
 
+#include "platform/byte_order.h"
+
 namespace lumarex::jmlaser::etherdream {
 
 namespace {
 
-// Little-endian field access at a checked offset; callers check the record's size first.
-class Reader {
- public:
-  explicit Reader(std::span<const uint8_t> bytes) : bytes_(bytes) {}
-  uint8_t U8() { return bytes_[pos_++]; }
-  uint16_t U16() {
-    const uint16_t v = static_cast<uint16_t>(bytes_[pos_] | (bytes_[pos_ + 1] << 8));
-    pos_ += 2;
-    return v;
-  }
-  uint32_t U32() {
-    const uint32_t lo = U16();
-    const uint32_t hi = U16();
-    return lo | (hi << 16);
-  }
-  std::span<const uint8_t> Rest() const { return bytes_.subspan(pos_); }
-
- private:
-  std::span<const uint8_t> bytes_;
-  size_t pos_ = 0;
-};
-
+// Little-endian writes; every encoder checks first that its record fits `out`.
 class Writer {
  public:
   explicit Writer(std::span<uint8_t> out) : out_(out) {}
@@ -47,19 +28,11 @@ class Writer {
   size_t pos_ = 0;
 };
 
-Status ReadStatus(Reader& r) {
-  Status s;
-  s.protocol = r.U8();
-  s.lightEngineState = r.U8();
-  s.playbackState = r.U8();
-  s.source = r.U8();
-  s.lightEngineFlags = r.U16();
-  s.playbackFlags = r.U16();
-  s.sourceFlags = r.U16();
-  s.bufferFullness = r.U16();
-  s.pointRate = r.U32();
-  s.pointCount = r.U32();
-  return s;
+bool ReadStatus(ByteCursor& c, Status& s) {
+  return c.ReadU8(s.protocol) && c.ReadU8(s.lightEngineState) && c.ReadU8(s.playbackState) &&
+         c.ReadU8(s.source) && c.ReadU16LE(s.lightEngineFlags) && c.ReadU16LE(s.playbackFlags) &&
+         c.ReadU16LE(s.sourceFlags) && c.ReadU16LE(s.bufferFullness) && c.ReadU32LE(s.pointRate) &&
+         c.ReadU32LE(s.pointCount);
 }
 
 void WriteStatus(Writer& w, const Status& s) {
@@ -82,49 +55,44 @@ uint16_t FullScale(uint8_t v) {
 }  // namespace
 
 std::optional<Status> ParseStatus(std::span<const uint8_t> bytes) {
-  if (bytes.size() < kStatusSize) return std::nullopt;
-  Reader r(bytes);
-  return ReadStatus(r);
+  ByteCursor c(bytes);
+  Status out;
+  if (!ReadStatus(c, out)) return std::nullopt;
+  return out;
 }
 
 std::optional<Response> ParseResponse(std::span<const uint8_t> bytes) {
-  if (bytes.size() < kResponseSize) return std::nullopt;
-  Reader r(bytes);
+  ByteCursor c(bytes);
   Response out;
-  out.response = r.U8();
-  out.command = r.U8();
-  out.status = ReadStatus(r);
+  if (!c.ReadU8(out.response) || !c.ReadU8(out.command) || !ReadStatus(c, out.status)) {
+    return std::nullopt;
+  }
   return out;
 }
 
 std::optional<Broadcast> ParseBroadcast(std::span<const uint8_t> bytes) {
-  if (bytes.size() < kBroadcastSize) return std::nullopt;
-  Reader r(bytes);
+  ByteCursor c(bytes);
   Broadcast out;
-  for (uint8_t& m : out.mac) m = r.U8();
-  out.hardwareRevision = r.U16();
-  out.softwareRevision = r.U16();
-  out.bufferCapacity = r.U16();
-  out.maxPointRate = r.U32();
-  out.status = ReadStatus(r);
+  if (!c.ReadArray(out.mac) || !c.ReadU16LE(out.hardwareRevision) ||
+      !c.ReadU16LE(out.softwareRevision) || !c.ReadU16LE(out.bufferCapacity) ||
+      !c.ReadU32LE(out.maxPointRate) || !ReadStatus(c, out.status)) {
+    return std::nullopt;
+  }
   // A DAC with no buffer or no rate cannot be streamed to; treat the datagram as noise.
   if (out.bufferCapacity < 2 || out.maxPointRate == 0) return std::nullopt;
   return out;
 }
 
 std::optional<WirePoint> ParsePoint(std::span<const uint8_t> payload, size_t k) {
-  if (k >= payload.size() / kPointSize) return std::nullopt;
-  Reader r(payload.subspan(k * kPointSize, kPointSize));
+  // Any k past the payload is refused before k * kPointSize can wrap.
+  ByteCursor c(payload);
+  if (k > payload.size() / kPointSize || !c.Skip(k * kPointSize)) return std::nullopt;
   WirePoint p;
-  p.control = r.U16();
-  p.x = static_cast<int16_t>(r.U16());
-  p.y = static_cast<int16_t>(r.U16());
-  p.r = r.U16();
-  p.g = r.U16();
-  p.b = r.U16();
-  p.i = r.U16();
-  p.u1 = r.U16();
-  p.u2 = r.U16();
+  if (!c.ReadU16LE(p.control) || !c.ReadI16LE(p.x) || !c.ReadI16LE(p.y) || !c.ReadU16LE(p.r) ||
+      !c.ReadU16LE(p.g) || !c.ReadU16LE(p.b) || !c.ReadU16LE(p.i) || !c.ReadU16LE(p.u1) ||
+      !c.ReadU16LE(p.u2)) {
+    return std::nullopt;
+  }
   return p;
 }
 

@@ -1,11 +1,23 @@
 #include "jmlaser/helios_protocol.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "jmlaser/scan_watchdog.h"
+#include "platform/byte_order.h"
 
 namespace lumarex::jmlaser::helios {
+
+namespace {
+
+// Every control reply starts with the command it answers, its top bit set.
+bool ReadReplyHead(ByteCursor& c, uint8_t command) {
+  uint8_t answered = 0;
+  return c.ReadU8(answered) && answered == (command | 0x80);
+}
+
+}  // namespace
 
 void EncodeFrame(std::span<const DacPoint> points, int32_t pointsPerSecond, int32_t usedChannels,
                  bool dark, uint8_t flags, std::vector<uint8_t>& out) {
@@ -44,44 +56,52 @@ void EncodeFrame(std::span<const DacPoint> points, int32_t pointsPerSecond, int3
 }
 
 std::optional<DecodedFrame> DecodeFrame(std::span<const uint8_t> t) {
+  // The count stands in the trailer, behind the points it counts.
   if (t.size() < kTrailerSize) return std::nullopt;
-  const auto trailer = t.subspan(t.size() - kTrailerSize);
-  const size_t count = static_cast<size_t>(trailer[2] | trailer[3] << 8);
-  if (count * kPointSize != t.size() - kTrailerSize || count > kMaxPoints) return std::nullopt;
+  ByteCursor c(t);
+  ByteCursor points;
   DecodedFrame f;
-  f.rate = static_cast<uint16_t>(trailer[0] | trailer[1] << 8);
-  f.flags = trailer[4];
-  f.points.reserve(count);
-  for (size_t k = 0; k < count; ++k) {
-    const auto b = t.subspan(k * kPointSize, kPointSize);
-    DacPoint p;
+  uint16_t count = 0;
+  if (!c.Sub(t.size() - kTrailerSize, points) || !c.ReadU16LE(f.rate) || !c.ReadU16LE(count) ||
+      !c.ReadU8(f.flags)) {
+    return std::nullopt;
+  }
+  if (size_t{count} * kPointSize != points.Size() || count > kMaxPoints) return std::nullopt;
+  f.points.resize(count);
+  for (DacPoint& p : f.points) {
+    std::array<uint8_t, kPointSize> b{};
+    if (!points.ReadArray(b)) return std::nullopt;
     p.x = static_cast<uint16_t>((b[0] << 4 | b[1] >> 4) << 4);
     p.y = static_cast<uint16_t>(((b[1] & 0x0F) << 8 | b[2]) << 4);
     p.r = b[3];
     p.g = b[4];
     p.b = b[5];
     p.i = b[6];
-    f.points.push_back(p);
   }
   return f;
 }
 
 std::optional<bool> ParseStatus(std::span<const uint8_t> reply) {
-  if (reply.size() < 2 || reply[0] != 0x83) return std::nullopt;
-  return reply[1] != 0;
+  ByteCursor c(reply);
+  uint8_t ready = 0;
+  if (!ReadReplyHead(c, kGetStatus) || !c.ReadU8(ready)) return std::nullopt;
+  return ready != 0;
 }
 
 std::optional<uint32_t> ParseFirmware(std::span<const uint8_t> reply) {
-  if (reply.size() < 5 || reply[0] != 0x84) return std::nullopt;
-  return uint32_t{reply[1]} | uint32_t{reply[2]} << 8 | uint32_t{reply[3]} << 16 |
-         uint32_t{reply[4]} << 24;
+  ByteCursor c(reply);
+  uint32_t version = 0;
+  if (!ReadReplyHead(c, kGetFirmware) || !c.ReadU32LE(version)) return std::nullopt;
+  return version;
 }
 
 std::optional<std::string> ParseName(std::span<const uint8_t> reply) {
-  if (reply.size() < 2 || reply[0] != 0x85) return std::nullopt;
+  ByteCursor c(reply);
   std::string name;
-  for (size_t k = 1; k < std::min<size_t>(reply.size(), kReplySize) && reply[k] != 0; ++k) {
-    name.push_back(static_cast<char>(reply[k]));
+  // A reply may come short of its 32 bytes; the name then ends where the reply does.
+  if (!ReadReplyHead(c, kGetName) || c.AtEnd() ||
+      !c.ReadText(std::min(c.Remaining(), kReplySize - 1), name)) {
+    return std::nullopt;
   }
   return name;
 }

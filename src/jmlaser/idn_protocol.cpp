@@ -3,18 +3,12 @@
 #include <algorithm>
 
 #include "jmlaser/scan_watchdog.h"
+#include "platform/byte_order.h"
 
 namespace lumarex::jmlaser::idn {
 
 namespace {
 
-// Big-endian reads at checked offsets: callers check the size of the record first.
-uint16_t U16(std::span<const uint8_t> b, size_t at) {
-  return static_cast<uint16_t>(b[at] << 8 | b[at + 1]);
-}
-uint32_t U32(std::span<const uint8_t> b, size_t at) {
-  return uint32_t{U16(b, at)} << 16 | U16(b, at + 2);
-}
 void Put16(std::vector<uint8_t>& out, uint16_t v) {
   out.push_back(static_cast<uint8_t>(v >> 8));
   out.push_back(static_cast<uint8_t>(v));
@@ -28,12 +22,6 @@ void Set16(std::vector<uint8_t>& out, size_t at, uint16_t v) {
   out[at + 1] = static_cast<uint8_t>(v);
 }
 
-// A fixed-size text field: up to the first zero byte.
-std::string Text(std::span<const uint8_t> b, size_t at, size_t size) {
-  std::string out;
-  for (size_t k = 0; k < size && b[at + k] != 0; ++k) out.push_back(static_cast<char>(b[at + k]));
-  return out;
-}
 void PutText(std::vector<uint8_t>& out, const std::string& text, size_t size) {
   for (size_t k = 0; k < size; ++k) {
     out.push_back(k < text.size() ? static_cast<uint8_t>(text[k]) : uint8_t{0});
@@ -44,7 +32,10 @@ void PutText(std::vector<uint8_t>& out, const std::string& text, size_t size) {
 // green, blue and intensity.
 constexpr std::array<uint16_t, 8> kTags = {kTagX,   kTagPrecision, kTagY,    kTagPrecision,
                                            kTagRed, kTagGreen,     kTagBlue, kTagIntensity};
-constexpr size_t kChunkHeaderSize = 4;
+
+bool ReadHeader(ByteCursor& c, PacketHeader& h) {
+  return c.ReadU8(h.command) && c.ReadU8(h.flags) && c.ReadU16BE(h.sequence);
+}
 
 // Bounds for a projector that takes arbitrary input: no frame grows beyond this.
 constexpr size_t kMaxFrameBytes = size_t{1} << 22;
@@ -52,44 +43,51 @@ constexpr size_t kMaxFrameBytes = size_t{1} << 22;
 }  // namespace
 
 std::optional<PacketHeader> ParseHeader(std::span<const uint8_t> datagram) {
-  if (datagram.size() < kPacketHeaderSize) return std::nullopt;
-  return PacketHeader{datagram[0], datagram[1], U16(datagram, 2)};
+  ByteCursor c(datagram);
+  PacketHeader h;
+  if (!ReadHeader(c, h)) return std::nullopt;
+  return h;
 }
 
 std::optional<ScanReply> ParseScanReply(std::span<const uint8_t> d) {
-  const auto header = ParseHeader(d);
-  if (!header || header->command != kScanResponse) return std::nullopt;
-  const auto body = d.subspan(kPacketHeaderSize);
+  ByteCursor c(d);
+  PacketHeader header;
+  if (!ReadHeader(c, header) || header.command != kScanResponse) return std::nullopt;
   // The record says its own size; later versions may add fields behind ours.
-  if (body.size() < kScanReplySize || body[0] < kScanReplySize) return std::nullopt;
+  uint8_t size = 0;
   ScanReply out;
-  out.protocolVersion = body[1];
-  out.status = body[2];
-  std::copy_n(body.begin() + 4, out.unitId.size(), out.unitId.begin());
-  out.hostName = Text(body, 20, kNameSize);
+  if (!c.ReadU8(size) || size < kScanReplySize || !c.ReadU8(out.protocolVersion) ||
+      !c.ReadU8(out.status) || !c.Skip(1) || !c.ReadArray(out.unitId) ||
+      !c.ReadText(kNameSize, out.hostName)) {
+    return std::nullopt;
+  }
   return out;
 }
 
 std::optional<ServiceMap> ParseServiceMap(std::span<const uint8_t> d) {
-  const auto header = ParseHeader(d);
-  if (!header || header->command != kServiceMapResponse) return std::nullopt;
-  const auto body = d.subspan(kPacketHeaderSize);
-  if (body.size() < 4) return std::nullopt;
-  const size_t headerSize = body[0];
-  const size_t entrySize = body[1];
-  const size_t relays = body[2];
-  const size_t services = body[3];
-  if (headerSize < 4 || entrySize < kServiceEntrySize) return std::nullopt;
-  if (body.size() < headerSize + (relays + services) * entrySize) return std::nullopt;
+  ByteCursor c(d);
+  PacketHeader header;
+  if (!ReadHeader(c, header) || header.command != kServiceMapResponse) return std::nullopt;
+  uint8_t headerSize = 0;
+  uint8_t entrySize = 0;
+  uint8_t relays = 0;
+  uint8_t services = 0;
+  if (!c.ReadU8(headerSize) || !c.ReadU8(entrySize) || !c.ReadU8(relays) || !c.ReadU8(services)) {
+    return std::nullopt;
+  }
+  // Header and entries say their own sizes, so that later versions may widen both.
+  if (headerSize < 4 || entrySize < kServiceEntrySize || !c.Skip(headerSize - 4u)) {
+    return std::nullopt;
+  }
   ServiceMap out;
-  for (size_t k = 0; k < relays + services; ++k) {
-    const size_t at = headerSize + k * entrySize;
+  for (size_t k = 0; k < size_t{relays} + services; ++k) {
+    ByteCursor entry;
     ServiceEntry e;
-    e.serviceId = body[at];
-    e.serviceType = body[at + 1];
-    e.flags = body[at + 2];
-    e.relayNumber = body[at + 3];
-    e.name = Text(body, at + 4, kNameSize);
+    if (!c.Sub(entrySize, entry) || !entry.ReadU8(e.serviceId) || !entry.ReadU8(e.serviceType) ||
+        !entry.ReadU8(e.flags) || !entry.ReadU8(e.relayNumber) ||
+        !entry.ReadText(kNameSize, e.name)) {
+      return std::nullopt;
+    }
     (k < relays ? out.relays : out.services).push_back(std::move(e));
   }
   return out;
@@ -235,46 +233,45 @@ std::vector<uint8_t> StreamWriter::Ping() {
 // --- the receiving side ----------------------------------------------------------------------
 
 std::optional<ChannelMessage> ParseChannelMessage(std::span<const uint8_t> d) {
-  const auto header = ParseHeader(d);
-  if (!header) return std::nullopt;
-  const uint8_t command = header->command;
+  ByteCursor c(d);
+  ChannelMessage m;
+  if (!ReadHeader(c, m.header)) return std::nullopt;
+  const uint8_t command = m.header.command;
   if (command != kMessage && command != kMessageAckRequest && command != kClose &&
       command != kCloseAckRequest) {
     return std::nullopt;
   }
-  const auto body = d.subspan(kPacketHeaderSize);
-  if (body.size() < kChannelHeaderSize) return std::nullopt;
-  ChannelMessage m;
-  m.header = *header;
-  m.totalSize = U16(body, 0);
-  const uint16_t content = U16(body, 2);
+  uint16_t content = 0;
+  if (!c.ReadU16BE(m.totalSize) || !c.ReadU16BE(content) || !c.ReadU32BE(m.timestamp)) {
+    return std::nullopt;
+  }
   if ((content & kContentChannelMessage) == 0) return std::nullopt;
   // The message may not claim more than came, nor less than its own header.
-  if (m.totalSize < kChannelHeaderSize || m.totalSize > body.size()) return std::nullopt;
+  ByteCursor rest;
+  if (m.totalSize < kChannelHeaderSize || !c.Sub(m.totalSize - kChannelHeaderSize, rest)) {
+    return std::nullopt;
+  }
   m.configOrLast = (content & kContentConfigOrLast) != 0;
   m.channelId = static_cast<uint8_t>((content >> 8) & 0x3F);
   m.chunkType = static_cast<uint8_t>(content);
-  m.timestamp = U32(body, 4);
-  auto rest = body.subspan(kChannelHeaderSize, m.totalSize - kChannelHeaderSize);
   if (m.configOrLast && m.chunkType != kChunkSequelFragment) {
-    if (rest.size() < 4) return std::nullopt;
-    ChannelConfig c;
-    c.wordCount = rest[0];
-    c.flags = rest[1];
-    c.serviceId = rest[2];
-    c.serviceMode = rest[3];
-    const size_t tagBytes = size_t{c.wordCount} * 4;
-    if (rest.size() < 4 + tagBytes) return std::nullopt;
-    for (size_t k = 0; k < tagBytes; k += 2) c.tags.push_back(U16(rest, 4 + k));
-    m.config = std::move(c);
-    rest = rest.subspan(4 + tagBytes);
+    ChannelConfig config;
+    ByteCursor tags;
+    if (!rest.ReadU8(config.wordCount) || !rest.ReadU8(config.flags) ||
+        !rest.ReadU8(config.serviceId) || !rest.ReadU8(config.serviceMode) ||
+        !rest.Sub(size_t{config.wordCount} * 4, tags)) {
+      return std::nullopt;
+    }
+    config.tags.reserve(tags.Size() / 2);
+    for (uint16_t tag = 0; tags.ReadU16BE(tag);) config.tags.push_back(tag);
+    m.config = std::move(config);
   }
-  if (m.chunkType != kChunkVoid && m.chunkType != kChunkSequelFragment && !rest.empty()) {
-    if (rest.size() < kChunkHeaderSize) return std::nullopt;
-    m.chunkHeader = U32(rest, 0);
-    rest = rest.subspan(kChunkHeaderSize);
+  if (m.chunkType != kChunkVoid && m.chunkType != kChunkSequelFragment && !rest.AtEnd()) {
+    uint32_t chunkHeader = 0;
+    if (!rest.ReadU32BE(chunkHeader)) return std::nullopt;
+    m.chunkHeader = chunkHeader;
   }
-  m.data = rest;
+  m.data = rest.Take(rest.Remaining());
   return m;
 }
 
@@ -327,13 +324,19 @@ bool FrameAssembler::Decode(std::span<const uint8_t> bytes, std::vector<DacPoint
   if (sampleSize_ == 0 || bytes.size() % sampleSize_ != 0) return false;
   out.clear();
   out.reserve(bytes.size() / sampleSize_);
-  for (size_t at = 0; at < bytes.size(); at += sampleSize_) {
+  ByteCursor c(bytes);
+  while (!c.AtEnd()) {
     DacPoint p;
-    size_t k = at;
     for (const Slot& s : fields_) {
       // An 8-bit position is the high byte of a 16-bit one.
-      const uint16_t wide = s.bytes == 2 ? U16(bytes, k) : static_cast<uint16_t>(bytes[k] << 8);
-      const uint8_t narrow = s.bytes == 2 ? static_cast<uint8_t>(wide >> 8) : bytes[k];
+      uint16_t wide = 0;
+      uint8_t narrow = 0;
+      if (s.bytes == 2 ? !c.ReadU16BE(wide) : !c.ReadU8(narrow)) return false;
+      if (s.bytes == 2) {
+        narrow = static_cast<uint8_t>(wide >> 8);
+      } else {
+        wide = static_cast<uint16_t>(narrow << 8);
+      }
       switch (s.field) {
         case Field::kX:
           p.x = wide ^ 0x8000;
@@ -356,7 +359,6 @@ bool FrameAssembler::Decode(std::span<const uint8_t> bytes, std::vector<DacPoint
         case Field::kSkip:
           break;
       }
-      k += s.bytes;
     }
     out.push_back(p);
   }

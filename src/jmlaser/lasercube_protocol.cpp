@@ -3,17 +3,12 @@
 #include <algorithm>
 
 #include "jmlaser/scan_watchdog.h"
+#include "platform/byte_order.h"
 
 namespace lumarex::jmlaser::lasercube {
 
 namespace {
 
-uint16_t U16(std::span<const uint8_t> b, size_t at) {
-  return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
-}
-uint32_t U32(std::span<const uint8_t> b, size_t at) {
-  return uint32_t{U16(b, at)} | uint32_t{U16(b, at + 2)} << 16;
-}
 void Put16(std::vector<uint8_t>& out, size_t at, uint16_t v) {
   out[at] = static_cast<uint8_t>(v);
   out[at + 1] = static_cast<uint8_t>(v >> 8);
@@ -25,49 +20,61 @@ void Put32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
 
 constexpr size_t kModelNameAt = 38;
 
+// Every reply starts with the command it answers and a result byte, 0 for success.
+bool ReadReplyHead(ByteCursor& c, uint8_t command) {
+  uint8_t answered = 0;
+  uint8_t result = 0;
+  return c.ReadU8(answered) && c.ReadU8(result) && answered == command && result == 0;
+}
+
 }  // namespace
 
 std::optional<FullInfo> ParseFullInfo(std::span<const uint8_t> d) {
-  if (d.size() < kFullInfoSize || d[0] != kGetFullInfo || d[1] != 0) return std::nullopt;
+  ByteCursor c(d);
   FullInfo info;
-  info.firmwareMajor = d[3];
-  info.firmwareMinor = d[4];
-  info.outputEnabled = (d[5] & 1) != 0;
-  info.rate = U32(d, 10);
-  info.maxRate = U32(d, 14);
-  info.freeSamples = U16(d, 19);
-  info.bufferSize = U16(d, 21);
-  info.batteryPercent = d[23];
-  info.temperature = static_cast<int8_t>(d[24]);
-  info.connectionType = d[25];
-  std::copy_n(d.begin() + 26, info.serial.size(), info.serial.begin());
-  std::copy_n(d.begin() + 32, info.ipv4.size(), info.ipv4.begin());
-  info.modelNumber = d[37];
-  for (size_t k = kModelNameAt; k < d.size() && d[k] != 0; ++k) {
-    info.modelName.push_back(static_cast<char>(d[k]));
+  uint8_t output = 0;
+  uint8_t temperature = 0;
+  // The name is the rest of the 64-byte record; what a datagram carries behind it is not.
+  if (!ReadReplyHead(c, kGetFullInfo) || !c.Skip(1) || !c.ReadU8(info.firmwareMajor) ||
+      !c.ReadU8(info.firmwareMinor) || !c.ReadU8(output) || !c.Skip(4) || !c.ReadU32LE(info.rate) ||
+      !c.ReadU32LE(info.maxRate) || !c.Skip(1) || !c.ReadU16LE(info.freeSamples) ||
+      !c.ReadU16LE(info.bufferSize) || !c.ReadU8(info.batteryPercent) || !c.ReadU8(temperature) ||
+      !c.ReadU8(info.connectionType) || !c.ReadArray(info.serial) || !c.ReadArray(info.ipv4) ||
+      !c.Skip(1) || !c.ReadU8(info.modelNumber) ||
+      !c.ReadText(kFullInfoSize - kModelNameAt, info.modelName)) {
+    return std::nullopt;
   }
+  info.outputEnabled = (output & 1) != 0;
+  info.temperature = static_cast<int8_t>(temperature);
   return info;
 }
 
 std::optional<uint16_t> ParseFreeCount(std::span<const uint8_t> d) {
-  if (d.size() < 4 || d[0] != kGetFreeCount || d[1] != 0) return std::nullopt;
-  return U16(d, 2);
+  ByteCursor c(d);
+  uint16_t free = 0;
+  if (!ReadReplyHead(c, kGetFreeCount) || !c.ReadU16LE(free)) return std::nullopt;
+  return free;
 }
 
 bool IsAliveReply(std::span<const uint8_t> d) {
-  return d.size() >= 2 && d[0] == kGetAlive && d[1] == 0;
+  ByteCursor c(d);
+  return ReadReplyHead(c, kGetAlive);
 }
 
 std::optional<DataPacket> ParseDataPacket(std::span<const uint8_t> d) {
-  if (d.size() < kDataHeaderSize || d[0] != kSampleData || d[1] != 0) return std::nullopt;
-  const size_t bytes = d.size() - kDataHeaderSize;
-  if (bytes % kSampleSize != 0 || bytes / kSampleSize > kMaxSamplesPerPacket) return std::nullopt;
+  ByteCursor c(d);
   DataPacket p;
-  p.message = d[2];
-  p.frame = d[3];
-  for (size_t at = kDataHeaderSize; at < d.size(); at += kSampleSize) {
-    p.samples.push_back(
-        {U16(d, at), U16(d, at + 2), U16(d, at + 4), U16(d, at + 6), U16(d, at + 8)});
+  if (!ReadReplyHead(c, kSampleData) || !c.ReadU8(p.message) || !c.ReadU8(p.frame)) {
+    return std::nullopt;
+  }
+  const size_t bytes = c.Remaining();
+  if (bytes % kSampleSize != 0 || bytes / kSampleSize > kMaxSamplesPerPacket) return std::nullopt;
+  p.samples.resize(bytes / kSampleSize);
+  for (Sample& s : p.samples) {
+    if (!c.ReadU16LE(s.x) || !c.ReadU16LE(s.y) || !c.ReadU16LE(s.r) || !c.ReadU16LE(s.g) ||
+        !c.ReadU16LE(s.b)) {
+      return std::nullopt;
+    }
   }
   return p;
 }

@@ -39,6 +39,7 @@ TEST(EtherDreamProtocol, ShortRecordsAreRefusedNotReadPastTheirEnd) {
   EXPECT_FALSE(ParsePoint(std::span(bytes).first(kPointSize - 1), 0));
   EXPECT_TRUE(ParsePoint(std::span(bytes).first(kPointSize), 0));
   EXPECT_FALSE(ParsePoint(std::span(bytes).first(2 * kPointSize - 1), 1));
+  EXPECT_FALSE(ParsePoint(bytes, SIZE_MAX / kPointSize + 1));  // k * kPointSize wraps to 2
   std::vector<uint8_t> small(kResponseSize - 1);
   EXPECT_EQ(EncodeResponse(Response{}, small), 0u);
 }
