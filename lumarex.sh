@@ -126,7 +126,8 @@ cmd_run() {
   log "Lumarex on its built-in demo show"
   "$bin/lumarex-cli" demo "$demo"
   if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-    exec "$bin/lumarex" "$demo"
+    # Playing at once: a newcomer sees the show move, and hears it, without a click.
+    exec "$bin/lumarex" --play --loop "$demo"
   fi
   echo "No display here (neither DISPLAY nor WAYLAND_DISPLAY is set): the demo show plays" \
     "for a few seconds to the virtual DAC instead, with its music."

@@ -36,6 +36,11 @@ int main(int argc, char** argv) {
   lumarex::cli::CliContext context;
   CLI::App app{"lumarex-cli: Lumarex's laser-show tools for batch and headless work"};
   app.require_subcommand(1);
+  app.footer(
+      "Exit status: 0 when the command did what it was asked; 1 when it ran and failed (a show\n"
+      "that did not load, a file not written, a device that could not be opened or never\n"
+      "became ready, music that could not be opened); 2 for bad usage. The output is the same\n"
+      "either way; convert and optimise write nothing after a failed read.");
   app.add_flag("--verbose", context.verbose, "Print the start-up steps and the device probe");
   for (const auto add : lumarex::cli::RegisteredCommands()) add(app, context);
   try {
