@@ -7,11 +7,16 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/byte_order.h"
+
 namespace lumarex {
 
 namespace {
 
 constexpr uint16_t kMzSignature = 0x5A4D;
+constexpr uint32_t kPeSignature = 0x00004550;  // "PE\0\0"
+constexpr size_t kPeOffsetAt = 60;
+constexpr uint32_t kFileHeaderSize = 20;
 constexpr uint16_t kMachineI386 = 0x014C;
 constexpr uint32_t kOptionalHeaderMinimum = 96;  // up to the data directories
 constexpr uint32_t kDirectoryExport = 0;
@@ -24,21 +29,6 @@ constexpr uint32_t kReasonProcessAttach = 1;
 constexpr uint32_t kReasonProcessDetach = 0;
 constexpr uint32_t kNoCacheBit = 1u << 26;
 constexpr size_t kMaxTextLength = 4096;
-
-uint16_t Get16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-void Put16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 size_t PageSize() {
   return static_cast<size_t>(sysconf(_SC_PAGESIZE));
@@ -101,29 +91,6 @@ void DlImportResolver::CloseLibrary(uintptr_t library) {
   if (library != 0) dlclose(reinterpret_cast<void*>(library));
 }
 
-// A read position in the image bytes; a read that would pass the end fails.
-class TDLLLoader::Stream {
- public:
-  explicit Stream(std::span<const uint8_t> data) : data_(data) {}
-  uint64_t Size() const { return data_.size(); }
-  uint64_t Position() const { return position_; }
-  bool Seek(uint64_t offset) {
-    if (offset > data_.size()) return false;
-    position_ = offset;
-    return true;
-  }
-  bool Read(void* out, uint64_t n) {
-    if (n > data_.size() - position_) return false;
-    if (n > 0) std::memcpy(out, data_.data() + position_, n);
-    position_ += n;
-    return true;
-  }
-
- private:
-  std::span<const uint8_t> data_;
-  uint64_t position_ = 0;
-};
-
 struct TDLLLoader::Headers {
   uint16_t sectionCount = 0;
   uint32_t entryPoint = 0;
@@ -148,7 +115,7 @@ TDLLLoader::~TDLLLoader() {
 
 bool TDLLLoader::Load(std::span<const uint8_t> bytes) {
   Unload();
-  Stream stream(bytes);
+  ByteCursor stream(bytes);
   if (stream.Size() == 0) return false;
   Headers h;
   if (!MapImage(stream, h)) return false;
@@ -160,29 +127,40 @@ bool TDLLLoader::Load(std::span<const uint8_t> bytes) {
   return IndexExports(h);
 }
 
-bool TDLLLoader::MapImage(Stream& stream, Headers& h) {
-  uint8_t dos[64];
-  if (!stream.Read(dos, sizeof dos) || Get16(dos) != kMzSignature) return false;
-  uint8_t signature[4];
-  if (!stream.Seek(Get32(dos + 60)) || !stream.Read(signature, 4)) return false;
-  if (std::memcmp(signature, "PE\0\0", 4) != 0) return false;
-  uint8_t file[20];
-  if (!stream.Read(file, sizeof file) || Get16(file) != kMachineI386) return false;
-  h.sectionCount = Get16(file + 2);
-  const uint16_t optionalSize = Get16(file + 16);
-  if (optionalSize < kOptionalHeaderMinimum) return false;
-  std::vector<uint8_t> optional(optionalSize);
-  if (!stream.Read(optional.data(), optionalSize)) return false;
+bool TDLLLoader::MapImage(ByteCursor& stream, Headers& h) {
+  uint16_t mz = 0;
+  uint32_t peOffset = 0;
+  uint32_t signature = 0;
+  if (!stream.ReadU16LE(mz) || mz != kMzSignature || !stream.Seek(kPeOffsetAt) ||
+      !stream.ReadU32LE(peOffset) || !stream.Seek(peOffset) || !stream.ReadU32LE(signature) ||
+      signature != kPeSignature) {
+    return false;
+  }
+  ByteCursor file;
+  uint16_t machine = 0;
+  uint16_t optionalSize = 0;
+  if (!stream.Sub(kFileHeaderSize, file) || !file.ReadU16LE(machine) || machine != kMachineI386 ||
+      !file.ReadU16LE(h.sectionCount) || !file.Skip(12) || !file.ReadU16LE(optionalSize)) {
+    return false;
+  }
+  ByteCursor optional;
+  if (optionalSize < kOptionalHeaderMinimum || !stream.Sub(optionalSize, optional)) return false;
   h.sectionTableOffset = stream.Position();
-  h.entryPoint = Get32(&optional[16]);
-  h.preferredBase = Get32(&optional[28]);
-  h.sizeOfImage = Get32(&optional[56]);
-  h.sizeOfHeaders = Get32(&optional[60]);
-  const uint32_t directoryCount =
-      std::min<uint32_t>({Get32(&optional[92]), 16u, (optionalSize - kOptionalHeaderMinimum) / 8u});
+  const auto field = [&optional](size_t offset, uint32_t& value) {
+    return optional.Seek(offset) && optional.ReadU32LE(value);
+  };
+  uint32_t directoryCount = 0;
+  // The directories follow their count, at the end of the fixed part.
+  if (!field(16, h.entryPoint) || !field(28, h.preferredBase) || !field(56, h.sizeOfImage) ||
+      !field(60, h.sizeOfHeaders) || !field(92, directoryCount)) {
+    return false;
+  }
+  directoryCount =
+      std::min<uint32_t>({directoryCount, 16u, (optionalSize - kOptionalHeaderMinimum) / 8u});
   for (uint32_t i = 0; i < directoryCount; ++i) {
-    h.directories[i].rva = Get32(&optional[kOptionalHeaderMinimum + 8 * i]);
-    h.directories[i].size = Get32(&optional[kOptionalHeaderMinimum + 8 * i + 4]);
+    if (!optional.ReadU32LE(h.directories[i].rva) || !optional.ReadU32LE(h.directories[i].size)) {
+      return false;
+    }
   }
 
   if (h.sectionCount == 0) return false;
@@ -205,29 +183,36 @@ bool TDLLLoader::MapImage(Stream& stream, Headers& h) {
 
   if (h.sizeOfHeaders > 0) {
     if (!ProtectRange(imageBase_, h.sizeOfHeaders, PROT_READ | PROT_WRITE)) return false;
-    if (!stream.Seek(0) || !stream.Read(region, h.sizeOfHeaders)) return false;
+    if (!stream.Seek(0) || !stream.ReadBytes(region, h.sizeOfHeaders)) return false;
     if (!ProtectRange(imageBase_, h.sizeOfHeaders, PROT_READ)) return false;
   }
   return stream.Seek(h.sectionTableOffset);
 }
 
-bool TDLLLoader::PlaceSections(Stream& stream, const Headers& h) {
-  std::vector<uint8_t> table(static_cast<size_t>(h.sectionCount) * kSectionHeaderSize);
-  if (!stream.Read(table.data(), table.size())) return false;
+bool TDLLLoader::PlaceSections(ByteCursor& stream, const Headers& h) {
+  ByteCursor table;
+  if (!stream.Sub(size_t{h.sectionCount} * kSectionHeaderSize, table)) return false;
   for (uint32_t i = 0; i < h.sectionCount; ++i) {
-    const uint8_t* s = &table[static_cast<size_t>(i) * kSectionHeaderSize];
-    const uint32_t virtualSize = Get32(s + 8);
-    const uint32_t virtualAddress = Get32(s + 12);
-    const uint32_t rawSize = Get32(s + 16);
-    const uint32_t rawPointer = Get32(s + 20);
-    const uint32_t characteristics = Get32(s + 36);
+    ByteCursor s;
+    uint32_t virtualSize = 0;
+    uint32_t virtualAddress = 0;
+    uint32_t rawSize = 0;
+    uint32_t rawPointer = 0;
+    uint32_t characteristics = 0;
+    // Past the name; the relocation and line-number fields of object files mean nothing here.
+    if (!table.Sub(kSectionHeaderSize, s) || !s.Skip(8) || !s.ReadU32LE(virtualSize) ||
+        !s.ReadU32LE(virtualAddress) || !s.ReadU32LE(rawSize) || !s.ReadU32LE(rawPointer) ||
+        !s.Skip(12) || !s.ReadU32LE(characteristics)) {
+      return false;
+    }
     const uint32_t size = std::max(rawSize, virtualSize);
     if (uint64_t{virtualAddress} + size > h.sizeOfImage) return false;
     const uintptr_t address = imageBase_ + virtualAddress;
     if (!ProtectRange(address, size, PROT_READ | PROT_WRITE)) return false;
     std::memset(reinterpret_cast<void*>(address), 0, size);
     if (rawPointer != 0) {
-      if (!stream.Seek(rawPointer) || !stream.Read(reinterpret_cast<void*>(address), rawSize)) {
+      if (!stream.Seek(rawPointer) ||
+          !stream.ReadBytes(reinterpret_cast<void*>(address), rawSize)) {
         return false;
       }
     }
@@ -279,6 +264,14 @@ uint8_t* TDLLLoader::View(uint32_t rva, uint32_t size) const {
   return nullptr;
 }
 
+// The same bytes as a cursor, for the image's own tables.
+bool TDLLLoader::ViewCursor(uint32_t rva, uint32_t size, ByteCursor& out) const {
+  const uint8_t* bytes = View(rva, size);
+  if (bytes == nullptr) return false;
+  out = ByteCursor({bytes, size});
+  return true;
+}
+
 bool TDLLLoader::ReadText(uint32_t rva, std::string& out) const {
   const TSection* section = nullptr;
   for (const TSection& s : sectionList_) {
@@ -306,27 +299,29 @@ bool TDLLLoader::ApplyRelocations(const Headers& h) {
   while (walked < dir.size) {
     const uint64_t blockRva = uint64_t{dir.rva} + walked;
     if (blockRva > UINT32_MAX) return false;
-    const uint8_t* head = View(static_cast<uint32_t>(blockRva), 8);
-    if (head == nullptr) return false;
-    const uint32_t page = Get32(head);
-    const uint32_t blockSize = Get32(head + 4);
+    ByteCursor head;
+    uint32_t page = 0;
+    uint32_t blockSize = 0;
+    if (!ViewCursor(static_cast<uint32_t>(blockRva), 8, head) || !head.ReadU32LE(page) ||
+        !head.ReadU32LE(blockSize)) {
+      return false;
+    }
     if (AddressOf(page) == 0) return false;
     // A block shorter than its own head would never move the walk on.
     if (blockSize < 8) return false;
     const uint32_t count = (blockSize - 8) / 2;
-    const uint8_t* entries = View(static_cast<uint32_t>(blockRva + 8), count * 2);
-    if (entries == nullptr) return false;
-    for (uint32_t i = 0; i < count; ++i) {
-      const uint16_t entry = Get16(entries + 2 * i);
+    ByteCursor entries;
+    if (!ViewCursor(static_cast<uint32_t>(blockRva + 8), count * 2, entries)) return false;
+    for (uint16_t entry = 0; entries.ReadU16LE(entry);) {
       const uint32_t type = entry >> 12;
       const uint64_t target = uint64_t{page} + (entry & 0xFFFu);
       if (type != 1 && type != 2 && type != 3) continue;
       if (target > UINT32_MAX) return false;
       uint8_t* p = View(static_cast<uint32_t>(target), type == 3 ? 4 : 2);
       if (p == nullptr) return false;
-      if (type == 1) Put16(p, static_cast<uint16_t>(Get16(p) + (delta >> 16)));
-      if (type == 2) Put16(p, static_cast<uint16_t>(Get16(p) + (delta & 0xFFFFu)));
-      if (type == 3) Put32(p, Get32(p) + delta);
+      if (type == 1) StoreU16LE(p, static_cast<uint16_t>(LoadU16LE(p) + (delta >> 16)));
+      if (type == 2) StoreU16LE(p, static_cast<uint16_t>(LoadU16LE(p) + (delta & 0xFFFFu)));
+      if (type == 3) StoreU32LE(p, LoadU32LE(p) + delta);
     }
     walked += blockSize;
   }
@@ -347,11 +342,16 @@ bool TDLLLoader::ResolveImports(const Headers& h) {
   if (dir.rva == 0 || AddressOf(dir.rva) == 0) return true;
   for (uint64_t d = dir.rva;; d += kImportDescriptorSize) {
     if (d > UINT32_MAX) return false;
-    const uint8_t* descriptor = View(static_cast<uint32_t>(d), kImportDescriptorSize);
-    if (descriptor == nullptr) return false;
-    const uint32_t lookupTable = Get32(descriptor);
-    const uint32_t nameRva = Get32(descriptor + 12);
-    const uint32_t addressTable = Get32(descriptor + 16);
+    ByteCursor descriptor;
+    uint32_t lookupTable = 0;
+    uint32_t nameRva = 0;
+    uint32_t addressTable = 0;
+    // Between the lookup table and the name: the time stamp and the forwarder chain.
+    if (!ViewCursor(static_cast<uint32_t>(d), kImportDescriptorSize, descriptor) ||
+        !descriptor.ReadU32LE(lookupTable) || !descriptor.Skip(8) ||
+        !descriptor.ReadU32LE(nameRva) || !descriptor.ReadU32LE(addressTable)) {
+      return false;
+    }
     if (nameRva == 0) break;
     TDLLImport import;
     if (!ReadText(nameRva, import.LibraryName)) return false;
@@ -361,9 +361,12 @@ bool TDLLLoader::ResolveImports(const Headers& h) {
       const uint64_t lookupRva = uint64_t{lookup} + 4 * j;
       const uint64_t slotRva = uint64_t{addressTable} + 4 * j;
       if (lookupRva > UINT32_MAX || slotRva > UINT32_MAX) return false;
-      const uint8_t* entryBytes = View(static_cast<uint32_t>(lookupRva), 4);
-      if (entryBytes == nullptr) return false;
-      const uint32_t entry = Get32(entryBytes);
+      ByteCursor entryBytes;
+      uint32_t entry = 0;
+      if (!ViewCursor(static_cast<uint32_t>(lookupRva), 4, entryBytes) ||
+          !entryBytes.ReadU32LE(entry)) {
+        return false;
+      }
       if (entry == 0) break;
       uint8_t* slot = View(static_cast<uint32_t>(slotRva), 4);
       if (slot == nullptr) return false;
@@ -381,7 +384,7 @@ bool TDLLLoader::ResolveImports(const Headers& h) {
         }
       }
       // The image's own slots hold 32-bit addresses; only their low half fits.
-      Put32(slot, static_cast<uint32_t>(function.Address));
+      StoreU32LE(slot, static_cast<uint32_t>(function.Address));
       import.Entries.push_back(std::move(function));
     }
     importList_.push_back(std::move(import));
@@ -420,28 +423,43 @@ bool TDLLLoader::CallEntry(const Headers& h) {
 bool TDLLLoader::IndexExports(const Headers& h) {
   const auto dir = h.directories[kDirectoryExport];
   if (dir.rva == 0 || AddressOf(dir.rva) == 0) return true;
-  const uint8_t* directory = View(dir.rva, kExportDirectorySize);
-  if (directory == nullptr) return false;
-  const uint32_t functionCount = Get32(directory + 20);
-  const uint32_t nameCount = Get32(directory + 24);
-  const uint32_t functions = Get32(directory + 28);
-  const uint32_t names = Get32(directory + 32);
-  const uint32_t ordinals = Get32(directory + 36);
+  ByteCursor directory;
+  uint32_t functionCount = 0;
+  uint32_t nameCount = 0;
+  uint32_t functions = 0;
+  uint32_t names = 0;
+  uint32_t ordinals = 0;
+  // Past the flags, time stamp, version, name and ordinal base.
+  if (!ViewCursor(dir.rva, kExportDirectorySize, directory) || !directory.Skip(20) ||
+      !directory.ReadU32LE(functionCount) || !directory.ReadU32LE(nameCount) ||
+      !directory.ReadU32LE(functions) || !directory.ReadU32LE(names) ||
+      !directory.ReadU32LE(ordinals)) {
+    return false;
+  }
   if (nameCount > UINT32_MAX / 4) return false;
-  const uint8_t* nameTable = View(names, nameCount * 4);
-  const uint8_t* ordinalTable = View(ordinals, nameCount * 2);
-  if (nameCount > 0 && (nameTable == nullptr || ordinalTable == nullptr)) return false;
+  ByteCursor nameTable;
+  ByteCursor ordinalTable;
+  if (nameCount > 0 && (!ViewCursor(names, nameCount * 4, nameTable) ||
+                        !ViewCursor(ordinals, nameCount * 2, ordinalTable))) {
+    return false;
+  }
 
   exportNames_ = std::make_unique<TExportTree>();
   exportList_.reserve(nameCount);
   for (uint32_t i = 0; i < nameCount; ++i) {
     TDLLFunctionExport entry;
-    if (!ReadText(Get32(nameTable + 4 * i), entry.Name)) return false;
-    entry.Index = Get16(ordinalTable + 2 * i);
-    if (entry.Index >= functionCount) return false;
-    const uint8_t* slot = View(static_cast<uint32_t>(uint64_t{functions} + 4 * entry.Index), 4);
-    if (slot == nullptr || uint64_t{functions} + 4 * entry.Index > UINT32_MAX) return false;
-    const uint32_t functionRva = Get32(slot);
+    uint32_t nameRva = 0;
+    uint16_t index = 0;
+    if (!nameTable.ReadU32LE(nameRva) || !ReadText(nameRva, entry.Name)) return false;
+    if (!ordinalTable.ReadU16LE(index) || index >= functionCount) return false;
+    entry.Index = index;
+    const uint64_t slotRva = uint64_t{functions} + 4 * entry.Index;
+    ByteCursor slot;
+    uint32_t functionRva = 0;
+    if (slotRva > UINT32_MAX || !ViewCursor(static_cast<uint32_t>(slotRva), 4, slot) ||
+        !slot.ReadU32LE(functionRva)) {
+      return false;
+    }
     if (functionRva >= dir.rva && functionRva - dir.rva < dir.size) {
       // Forwarded: "library.function" or "library.#ordinal".
       std::string forward;

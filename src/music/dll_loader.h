@@ -13,6 +13,8 @@
 
 namespace lumarex {
 
+class ByteCursor;
+
 struct TExternalLibrary {
   std::string LibraryName;
   uintptr_t LibraryHandle = 0;
@@ -128,10 +130,9 @@ class TDLLLoader {
 
  private:
   struct Headers;
-  class Stream;
 
-  bool MapImage(Stream& stream, Headers& h);
-  bool PlaceSections(Stream& stream, const Headers& h);
+  bool MapImage(ByteCursor& stream, Headers& h);
+  bool PlaceSections(ByteCursor& stream, const Headers& h);
   bool ApplyRelocations(const Headers& h);
   bool ResolveImports(const Headers& h);
   bool ProtectSections();
@@ -140,6 +141,7 @@ class TDLLLoader {
 
   size_t ReadableBytes(uintptr_t address, size_t want) const;
   uint8_t* View(uint32_t rva, uint32_t size) const;
+  bool ViewCursor(uint32_t rva, uint32_t size, ByteCursor& out) const;
   bool ReadText(uint32_t rva, std::string& out) const;
   uintptr_t OpenLibrary(const std::string& name);
 

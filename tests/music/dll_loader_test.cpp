@@ -318,6 +318,23 @@ TEST_F(DllLoaderTest, DamagedImagesFailCleanly) {
   EXPECT_TRUE(l.SectionList().empty());
 }
 
+TEST_F(DllLoaderTest, AnImageCutAtAnyLengthFailsCleanly) {
+  PeBuilder bare = test::SampleLibrary(0x10000000);
+  bare.directories = {};
+  bare.entryPoint = 0;
+  for (const auto& whole : {test::SampleLibrary(0x10000000).Build(), bare.Build()}) {
+    // Each cut in a buffer of its own size, so that the sanitizer build sees a read past it.
+    for (size_t n = 0; n < whole.size(); ++n) {
+      const std::vector<uint8_t> cut(whole.begin(), whole.begin() + static_cast<ptrdiff_t>(n));
+      TDLLLoader l(resolver, entry.Call());
+      ASSERT_FALSE(l.Load(cut)) << "cut at " << n;
+      l.Unload();
+      EXPECT_EQ(l.ImageBase(), 0u) << "cut at " << n;
+    }
+    EXPECT_TRUE(loader.Load(whole));
+  }
+}
+
 TEST(ExportTreeTest, FindsExactNamesOnly) {
   TExportTree tree;
   EXPECT_FALSE(tree.Add("", 1));
