@@ -51,6 +51,17 @@ install_packages() {
   "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=300 install -y --no-install-recommends "${missing[@]}"
 }
 
+# configure_and_build_targets DIR "TARGET..." [cmake options...]
+configure_and_build_targets() {
+  local dir="$1" targets="$2"
+  shift 2
+  local launcher=()
+  command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  cmake -S "$root" -B "$dir" -G Ninja -DLUMAREX_SHARED_DIR="$shared_dir" "${launcher[@]}" "$@"
+  # shellcheck disable=SC2086
+  cmake --build "$dir" -j "$jobs" --target $targets
+}
+
 # configure_and_build DIR [cmake options...]
 configure_and_build() {
   local dir="$1"
@@ -134,6 +145,28 @@ cmd_run() {
   "$bin/lumarex-cli" play "$demo" --seconds 5
 }
 
+# The test programs whose code starts threads (the DAC drivers and their CLI runs, the
+# precision timer and the player, the audio engine), built and run under ThreadSanitizer.
+tsan_tests=(jmlaser_tests player_tests mainwindow_tests music_tests app_tests output_cli_tests)
+
+run_tsan() {
+  log "Building (ThreadSanitizer, clang)"
+  CC=clang-14 CXX=clang++-14 configure_and_build_targets "$root/build/tsan" "${tsan_tests[*]} lumarex-cli jmlaser" \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMAREX_TSAN=ON -DLUMAREX_GUI=OFF -DLUMAREX_BENCH=OFF \
+    -DLUMAREX_WERROR=ON
+  log "Tests (ThreadSanitizer)"
+  local labels
+  labels="^($(IFS='|'; echo "${tsan_tests[*]}"))\$"
+  TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/tsan_suppressions.txt" \
+    ctest --test-dir "$root/build/tsan" --output-on-failure -j "$jobs" --timeout 900 -L "$labels"
+}
+
+cmd_tsan() {
+  install_packages
+  run_tsan
+  log "ThreadSanitizer tests passed"
+}
+
 cmd_test() {
   install_packages
   build_release
@@ -164,8 +197,9 @@ case "${1:-}" in
   run) cmd_run ;;
   test) cmd_test ;;
   package) cmd_package ;;
+  tsan) cmd_tsan ;;
   *)
-    echo "usage: $0 run|test|package" >&2
+    echo "usage: $0 run|test|package|tsan" >&2
     exit 2
     ;;
 esac

@@ -51,7 +51,8 @@ function(lumarex_test name)
     set(platform "QT_QPA_PLATFORM=xcb")
   endif()
   include(GoogleTest)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT
+  # Each test carries its program's name as a label, so that a run can pick programs.
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS ${name} ENVIRONMENT
                        "${platform};SDL_AUDIODRIVER=dummy;LUMAREX_DAC_BROADCAST=none")
 endfunction()
 
