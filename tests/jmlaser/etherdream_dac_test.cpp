@@ -255,8 +255,11 @@ TEST_F(EtherDreamDacTest, ANewFrameFollowsTheOldOneAtTheEndOfAPassAndChangesTheR
 }
 
 // A dropped connection reads not ready until the worker has connected again by itself; the
-// new connection plays the next frame from an empty buffer, begun at that frame's rate.
+// new connection plays the next frame from an empty buffer, begun at that frame's rate, and the
+// scan-fail watchdog (200 ms here) guards it as it did the first.
 TEST_F(EtherDreamDacTest, ADroppedConnectionIsNotReadyUntilItHasReconnectedByItself) {
+  options_.watchdogHold = milliseconds(200);
+  family_ = std::make_unique<EtherDreamFamily>(options_);
   auto stream = OpenStreaming();
   ASSERT_TRUE(stream);
   std::this_thread::sleep_for(milliseconds(100));
@@ -269,7 +272,9 @@ TEST_F(EtherDreamDacTest, ADroppedConnectionIsNotReadyUntilItHasReconnectedByIts
   ASSERT_TRUE(WaitUntil([&] { return stream->IsReady(); }, milliseconds(1000)));
   EXPECT_EQ(dac_.Snapshot().connections, 2);
   const size_t before = dac_.ReceivedPoints().size();
-  ASSERT_EQ(stream->Write(Square(200, 7), 25000, false), kJmLaserOk);
+  const int stopsBefore = dac_.Snapshot().commands['s'];
+  const std::vector<DacPoint> spot{{30000, 30000, 7, 7, 7, 7, {}}};
+  ASSERT_EQ(stream->Write(spot, 25000, false), kJmLaserOk);
   ASSERT_TRUE(WaitUntil([&] { return dac_.Snapshot().begins == 2; }, milliseconds(1000)));
   EXPECT_EQ(dac_.Snapshot().rate, 25000u);
   const auto points = dac_.ReceivedPoints();
@@ -277,6 +282,8 @@ TEST_F(EtherDreamDacTest, ADroppedConnectionIsNotReadyUntilItHasReconnectedByIts
   for (size_t k = before; k < points.size(); ++k) {
     ASSERT_EQ(points[k].r, 7 * 257) << "the frame from before the drop came back at " << k;
   }
+  ASSERT_TRUE(WaitUntil([&] { return dac_.Snapshot().playbackState == 0; }, milliseconds(600)));
+  EXPECT_EQ(dac_.Snapshot().commands['s'], stopsBefore + 1) << "stopped, not run dry";
 }
 
 TEST_F(EtherDreamDacTest, RecoversFromRefusedDataByPreparingAgain) {

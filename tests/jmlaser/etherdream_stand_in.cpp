@@ -65,6 +65,11 @@ std::vector<ed::WirePoint> EtherDreamStandIn::ReceivedPoints() const {
   return received_;
 }
 
+std::vector<ed::WirePoint> EtherDreamStandIn::WrittenPoints() const {
+  std::lock_guard lock(mutex_);
+  return written_;
+}
+
 void EtherDreamStandIn::Broadcast(std::string address, uint16_t port, int periodMs) {
   UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
   const int one = 1;
@@ -262,6 +267,12 @@ void EtherDreamStandIn::ServeClient(UniqueFd client) {
         if (count > 0 && ReceiveExact(fd, payload.data(), payload.size(), kReadTimeoutMs, cancel) !=
                              IoResult::kOk) {
           return;
+        }
+        {
+          std::lock_guard lock(mutex_);
+          for (size_t k = 0; k < count && written_.size() < options_.keepPoints; ++k) {
+            written_.push_back(*ed::ParsePoint(payload, k));
+          }
         }
         const int nak = nakNextData_.exchange(0);
         if (nak != 0) {

@@ -66,6 +66,10 @@ class EtherDreamStandIn {
 
   Stats Snapshot() const;
   std::vector<etherdream::WirePoint> ReceivedPoints() const;
+  // Every point of every data command, refused ones too: after an underflow the firmware
+  // refuses data until the client prepares again, and the points it refused are gone from
+  // ReceivedPoints, but they are still the client's stream.
+  std::vector<etherdream::WirePoint> WrittenPoints() const;
 
  private:
   struct Session;
@@ -86,6 +90,7 @@ class EtherDreamStandIn {
   mutable std::mutex mutex_;
   Stats stats_;
   std::vector<etherdream::WirePoint> received_;
+  std::vector<etherdream::WirePoint> written_;
   std::thread server_;
   std::thread broadcaster_;
 };
