@@ -12,7 +12,9 @@
 namespace lumarex::jmlaser {
 
 // What stands behind the C entry points: the device list of the last search and the open
-// devices. Not thread-safe; the entry points serialise calls.
+// devices. Not thread-safe; the entry points serialise calls. Its destruction closes every
+// device and returns once every thread of its families has ended: the families outlive their
+// streams and join the workers that a closed stream could not wait for.
 class DacLibrary {
  public:
   explicit DacLibrary(std::vector<std::unique_ptr<DacFamily>> families);

@@ -11,9 +11,16 @@
 // kJmLaserErrorBufferTooSmall when the text had to be cut.
 //
 // Blocking: jmLaserEnumerateDevices listens for network DACs for about a second; the waiting
-// calls (jmLaserWaitForDeviceReady, jmLaserWriteFrame) wait at most one second; every other
-// call returns within a frame period whatever the devices or the network do. The library is
-// meant for one calling thread but guards itself against several.
+// calls (jmLaserWaitForDeviceReady, jmLaserWriteFrame) wait at most one second;
+// jmLaserCloseDll waits until every thread of the drivers has ended, at most about a second
+// (a USB transfer that hangs runs into its timeout); every other call returns within a frame
+// period whatever the devices or the network do. The library is meant for one calling thread
+// but guards itself against several.
+//
+// Devices that drop out: while output is started on a device that goes away, it reads not
+// ready and refuses frames, and its driver tries to reach it again by itself (after 100 ms,
+// 250 ms, then every second); once it answers, the next frame plays. After jmLaserCloseDll
+// returns, no thread of the library runs, so the library may be unloaded.
 
 #include <cstdint>
 
@@ -56,7 +63,8 @@ inline constexpr int32_t kJmLaserErrorTimeout = -12;        // a waiting call ga
 
 using JmPoint = lumarex::jmlaser::DacPoint;
 
-// Library: open returns kJmLaserVersion; close closes every device.
+// Library: open returns kJmLaserVersion; close closes every device and waits for the drivers'
+// threads (see above).
 JMLASER_API int32_t jmLaserOpenDll();
 JMLASER_API int32_t jmLaserCloseDll();
 
