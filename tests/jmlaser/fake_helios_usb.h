@@ -38,11 +38,17 @@ class FakeHelios {
 
   State Snapshot() const;
   // Appends every frame it takes to `path`, in the virtual DAC's capture format.
-  void CaptureTo(std::string path) { capturePath_ = std::move(path); }
+  void CaptureTo(std::string path) {
+    std::lock_guard lock(mutex_);
+    capturePath_ = std::move(path);
+  }
   // Appends a line to `path` whenever a handle opens ("open") or closes ("close") and when a
   // frame transfer starts and ends to hang ("hang", "hang over"), for a test in another
   // process or behind the driver library's entry points.
-  void LogTo(std::string path) { logPath_ = std::move(path); }
+  void LogTo(std::string path) {
+    std::lock_guard lock(mutex_);
+    logPath_ = std::move(path);
+  }
   template <typename Edit>
   void Change(Edit change) {
     std::lock_guard lock(mutex_);
@@ -51,8 +57,8 @@ class FakeHelios {
 
  private:
   friend class FakeHeliosHandle;
-  bool Ready();  // under mutex_
-  void Log(const char* event) const;
+  bool Ready();                       // under mutex_
+  void Log(const char* event) const;  // under mutex_
 
   mutable std::mutex mutex_;
   State state_;
