@@ -13,6 +13,7 @@
 #include <mutex>
 #include <new>
 #include <thread>
+#include <utility>
 
 namespace lumarex {
 
@@ -163,6 +164,41 @@ class InputFile::Helper {
   std::thread thread_;  // last: it starts serving as soon as it is made
 };
 
+namespace {
+
+thread_local ReadBreaks* currentBreaks = nullptr;
+
+}  // namespace
+
+ReadBreaks::ReadBreaks(const Clock& clock, uint32_t intervalMs, Take take)
+    : clock_(clock),
+      intervalMs_(intervalMs),
+      take_(std::move(take)),
+      lastStartMs_(clock.NowMs()),
+      lastEndMs_(lastStartMs_),
+      previous_(currentBreaks) {
+  currentBreaks = this;
+}
+
+ReadBreaks::~ReadBreaks() {
+  currentBreaks = previous_;
+}
+
+ReadBreaks* ReadBreaks::Current() {
+  return currentBreaks;
+}
+
+void ReadBreaks::Between(uint64_t position, uint64_t size) {
+  if (inBreak_) return;
+  const uint32_t now = clock_.NowMs();
+  if (now - lastStartMs_ < intervalMs_ || now - lastEndMs_ < intervalMs_ / 2) return;
+  inBreak_ = true;
+  take_(position, size);
+  lastStartMs_ = now;
+  lastEndMs_ = clock_.NowMs();
+  inBreak_ = false;
+}
+
 InputFile::InputFile() = default;
 
 InputFile::~InputFile() {
@@ -220,15 +256,17 @@ size_t InputFile::ReadAt(uint8_t* dst, size_t n) {
 
 bool InputFile::Refill(size_t keep, size_t want) {
   if (fd_ < 0) return false;
-  int next = 0;
   if (buffers_->Count() > 1) {
     if (!batch_.empty() && !helper_) helper_ = std::make_unique<Helper>();
-    if (helper_) {
-      if (!batch_.empty()) helper_->Submit(batch_, current_);
-      next = helper_->FreeBuffer(current_, buffers_->Count());
-    } else {
-      next = (current_ + 1) % buffers_->Count();
-    }
+    if (helper_ && !batch_.empty()) helper_->Submit(batch_, current_);
+  }
+  // After the hand-over, so that the helper converts while the window has its break.
+  if (ReadBreaks* breaks = ReadBreaks::Current()) breaks->Between(position_, size_);
+  int next = 0;
+  if (helper_) {
+    next = helper_->FreeBuffer(current_, buffers_->Count());
+  } else if (buffers_->Count() > 1) {
+    next = (current_ + 1) % buffers_->Count();
   }
   uint8_t* block = buffers_->BlockStart(next);
   // The carried bytes fit the room in front: a request larger than the capacity takes

@@ -3,14 +3,47 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "platform/clock.h"
 #include "show/show_point.h"
 
 namespace lumarex {
+
+// Breaks in a long read, in which the window processes its events. While one is installed,
+// every InputFile on the installing thread calls `take` between two blocks, with its position
+// and size, once `intervalMs` have passed since the install or since the last break began,
+// and half of that since it ended: a window slow to paint still leaves the read its share.
+// The readers make their InputFiles themselves, deep inside; the load installs the breaks for
+// its own length instead of handing them through every reader. Only the installing thread
+// sees them, and a read that runs inside a break takes none of its own.
+class ReadBreaks {
+ public:
+  using Take = std::function<void(uint64_t position, uint64_t size)>;
+
+  ReadBreaks(const Clock& clock, uint32_t intervalMs, Take take);
+  ~ReadBreaks();  // the breaks installed before it are the thread's again
+  ReadBreaks(const ReadBreaks&) = delete;
+  ReadBreaks& operator=(const ReadBreaks&) = delete;
+
+  // The breaks of this thread, if any.
+  static ReadBreaks* Current();
+  // Takes a break if one is due. Costs one clock reading when none is.
+  void Between(uint64_t position, uint64_t size);
+
+ private:
+  const Clock& clock_;
+  uint32_t intervalMs_;
+  Take take_;
+  uint32_t lastStartMs_;
+  uint32_t lastEndMs_;
+  bool inBreak_ = false;
+  ReadBreaks* previous_;
+};
 
 // A show file opened for reading, read sequentially. The file is read in blocks that header
 // reads and record blocks are served from, so a reader makes one system call per block
@@ -20,7 +53,7 @@ namespace lumarex {
 // to ConvertLater, and for a large file the conversion runs on a helper thread while the
 // reader reads on (the helper writes only into the arrays it is given). Every conversion is
 // done when FinishConversions, Close or the destructor returns. Everything else, the store
-// included, stays on the reader's thread.
+// included, stays on the reader's thread. Between blocks it takes the thread's ReadBreaks.
 class InputFile {
  public:
   // Writes `count` points converted from `records` to out[0..count) and zero points to

@@ -6,6 +6,7 @@
 #include "show/cat.h"
 #include "show/file_names.h"
 #include "show/grabben.h"
+#include "show/input_file.h"
 #include "show/laserpainter.h"
 #include "show/mamba_black.h"
 #include "show/pangolin.h"
@@ -67,7 +68,7 @@ const ShowFormat* FindShowFormat(const std::string& fileName) {
 }
 
 LoadResult LoadShow(ShowStore& store, ShowReaders& readers, const std::string& fileName, bool merge,
-                    DesktopServices& desktop, const Clock& clock) {
+                    DesktopServices& desktop, const Clock& clock, const Clock* breakClock) {
   LoadResult result;
   result.fileName = fileName;
   result.merge = merge;
@@ -75,7 +76,14 @@ LoadResult LoadShow(ShowStore& store, ShowReaders& readers, const std::string& f
   if (!merge) store.ShowFileName = fileName;
   if (const ShowFormat* format = FindShowFormat(fileName)) {
     store.SourceFormatCode = format->sourceFormatCode;
+    const SteadyClock systemClock;
+    const ReadBreaks breaks(breakClock != nullptr ? *breakClock : systemClock, kLoadBreakIntervalMs,
+                            [&](uint64_t position, uint64_t size) {
+                              readers.progress = {position, size};
+                              desktop.ProcessPendingMessages();
+                            });
     format->read(store, readers, fileName, merge, desktop);
+    readers.progress = {};
     result.readerRan = true;
   }
   result.durationMs = clock.NowMs() - start;

@@ -15,12 +15,24 @@
 
 namespace lumarex {
 
+// How far a running load has read its file, for a progress display.
+struct ReadProgress {
+  uint64_t position = 0;
+  uint64_t size = 0;  // 0: no file is being read
+};
+
 // The readers whose state lives from one read to the next, owned with the store.
 struct ShowReaders {
   IldaReader ilda;
   // Where a Mamba Black show is converted to ILDA before it is read.
   std::string mambaBlackTempFile = kMambaBlackTempFile;
+  // Of the running load, as its last break saw it; zero outside one.
+  ReadProgress progress;
 };
+
+// How far apart the breaks of a load begin (ReadBreaks): half of the 100 ms within which the
+// window should repaint, the other half left for the block being read and the paint itself.
+constexpr uint32_t kLoadBreakIntervalMs = 50;
 
 using ShowReadFunction = void (*)(ShowStore& store, ShowReaders& readers,
                                   const std::string& fileName, bool merge,
@@ -49,9 +61,13 @@ struct LoadResult {
 // The load command ("Load File", merge off) and the merge command ("Merge File", merge on):
 // runs the reader of the file's extension, sets SourceFormatCode and, after a load,
 // ShowFileName; then sets the save range to the whole show. An extension without a reader
-// leaves the show as it was. The reader's outcome is in store.IoStatus.
+// leaves the show as it was. The reader's outcome is in store.IoStatus. The duration is what
+// `clock` says between the start and the end, its only two readings. While the file is read,
+// desktop processes pending messages in breaks (ReadBreaks, kLoadBreakIntervalMs) timed by
+// `breakClock`, the system's clock when none is given.
 LoadResult LoadShow(ShowStore& store, ShowReaders& readers, const std::string& fileName, bool merge,
-                    DesktopServices& desktop, const Clock& clock);
+                    DesktopServices& desktop, const Clock& clock,
+                    const Clock* breakClock = nullptr);
 
 // As LoadShow, timed by the system clock. False when no reader takes the extension.
 bool LoadShowFile(ShowStore& store, ShowReaders& readers, const std::string& fileName, bool merge,
