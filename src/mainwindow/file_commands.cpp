@@ -1,5 +1,6 @@
 // The "Files" menu: load, merge, the four save commands and the palette.
 
+#include <algorithm>
 #include <string>
 
 #include "mainwindow/tform1.h"
@@ -58,8 +59,35 @@ void Tform1::ShowNewShow(bool merge) {
   }
 }
 
-void Tform1::Lade_FileClick() {
+void Tform1::BeginLoad() {
   Loading = true;
+  loadHold_.Hold();
+}
+
+void Tform1::EndLoad() {
+  loadHold_.Release();
+  Loading = false;
+}
+
+Tform1::LoadProgress Tform1::Progress() const {
+  const ReadProgress& read = Readers.progress;
+  if (read.size == 0) return {};
+  return {Store.FrameCount > firstLoadedFrame_ ? Store.FrameCount - firstLoadedFrame_ : 0u,
+          static_cast<uint32_t>(std::min(read.position, read.size) * 1000 / read.size)};
+}
+
+bool Tform1::DropFile(const std::string& path) {
+  if (!TakesDroppedFiles()) return false;
+  LoadFile(path);
+  return true;
+}
+
+// The load commands refuse to start inside a running load's break (the other commands are
+// held disabled then).
+void Tform1::Lade_FileClick() {
+  if (Loading) return;
+  BeginLoad();
+  firstLoadedFrame_ = 0;
   StopStartAnimation();
   Dac.jmLaserStopOutput(Dac.DeviceHandle);
   ClearPreview();
@@ -69,7 +97,9 @@ void Tform1::Lade_FileClick() {
 }
 
 void Tform1::LoadFile(const std::string& path) {
-  Loading = true;
+  if (Loading) return;
+  BeginLoad();
+  firstLoadedFrame_ = 0;
   StopStartAnimation();
   Dac.jmLaserStopOutput(Dac.DeviceHandle);
   ClearPreview();
@@ -85,7 +115,7 @@ void Tform1::RunLoad(const std::optional<std::string>& chosen) {
     Musik.SetVisible(false);
     if (MusicLoaded && Music) Music->UnloadChannel();
     MusicLoaded = false;
-    result = LoadShow(Store, Readers, *chosen, false, desktop_, clock_);
+    result = LoadShow(Store, Readers, *chosen, false, desktop_, clock_, &clock_);
     LoadDurationMs = result.durationMs;
     result.fileName = *chosen;
     ShowNewShow(false);
@@ -94,7 +124,7 @@ void Tform1::RunLoad(const std::optional<std::string>& chosen) {
 
   std::optional<uint32_t> musicLength;
   if (Store.FrameCount > 0) {
-    Merge_File.SetEnabled(true);
+    loadHold_.SetEnabled(Merge_File, true);
     Store.SaveRangeEnd = Store.FrameCount - 1;
     if (chosen) {
       if (const auto music = FindMusicBeside(*chosen); music && Music) {
@@ -117,10 +147,14 @@ void Tform1::RunLoad(const std::optional<std::string>& chosen) {
   }
   if (chosen && OnShowNameChanged) OnShowNameChanged(*chosen);
   ProcessPendingMessages();
-  Loading = false;
+  EndLoad();
 }
 
 void Tform1::Merge_FileClick() {
+  if (Loading) return;
+  BeginLoad();
+  // A merge leaves one empty frame between the shows.
+  firstLoadedFrame_ = Store.FrameCount + 1u;
   StopStartAnimation();
   Dac.jmLaserStopOutput(Dac.DeviceHandle);
   ClearPreview();
@@ -128,7 +162,7 @@ void Tform1::Merge_FileClick() {
   DrawStatusFrame();
   if (const auto chosen = desktop_.ChooseFileToOpen("OpenDialog1", kMergeFilter)) {
     MusicLoaded = false;
-    const LoadResult result = LoadShow(Store, Readers, *chosen, true, desktop_, clock_);
+    const LoadResult result = LoadShow(Store, Readers, *chosen, true, desktop_, clock_, &clock_);
     LoadDurationMs = result.durationMs;
   }
   ShowNewShow(true);
@@ -138,6 +172,7 @@ void Tform1::Merge_FileClick() {
   }
   ProcessPendingMessages();
   DrawPreviewFrame(CurrentFrame);
+  EndLoad();
 }
 
 void Tform1::SaveCommand(ShowWriter writer, const char* dialog, const char* filter) {

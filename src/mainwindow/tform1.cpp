@@ -1,5 +1,7 @@
 #include "mainwindow/tform1.h"
 
+#include <vector>
+
 #include "preview/comparison_picture.h"
 #include "preview/frame_picture.h"
 #include "preview/output_picture.h"
@@ -15,6 +17,39 @@ ParameterControls ControlsOf(Tform1& f) {
       o.Scanner_Invers, o.Achse_X,      o.Achse_Y,         o.Rot_to_Laser,     o.Gruen_to_Laser,
       o.Blau_to_Laser,  o.Dimmen_RGB,   o.PowerUnlocked,   f.Player.Irq_Speed, f.OGL_Effekt,
       f.Parameter_Auf,  f.Parameter_Zu, f.Parameter};
+}
+
+// Everything that reads, changes or replaces the show, plays it, or halts the player (a halt
+// draws frame 0 and enables the file menus). The output's calibration, the output view and
+// Info touch neither and stay.
+std::vector<Control*> HeldDuringLoads(Tform1& f) {
+  ShowPlayer& p = f.Player;
+  return {&f.Lade_File,
+          &f.Merge_File,
+          &f.Speichern,
+          &f.Save_LDS_Cat_2008,
+          &f.Save_PHO_Cat_2008,
+          &f.Ilda_True_Save,
+          &f.ULF1,
+          &f.Load_Farben,
+          &f.Exit1,
+          &f.Load_Parameter,
+          &f.SaveParameter,
+          &f.SaveParameter1,
+          &f.Kill_Frame_2_4,
+          &f.Optimiereaufscannerwege1,
+          &f.Wiederholen,
+          &p.Play,
+          &p.Stop,
+          &p.Ruecklauf,
+          &p.Vorlauf,
+          &p.Framescroll,
+          &p.Irq_Speed,
+          &f.OGL_Effekt,
+          &f.Filestart,
+          &f.Fileende,
+          &f.Devices.Suche_Device,
+          &f.Devices.Ausgabedevice};
 }
 
 }  // namespace
@@ -35,7 +70,8 @@ Tform1::Tform1(const Tform1Services& services)
       showplayTimer_(services.showplayTimer),
       preview_(services.preview),
       outputView_(services.outputView),
-      comparisonView_(services.comparisonView) {
+      comparisonView_(services.comparisonView),
+      loadHold_(HeldDuringLoads(*this)) {
   Statusfenster.SetHint("Showinput");
   OGL_Effekt.SetHint("OpenGL Ausgabemodus");
   Parameter_Auf.SetHint("kein Überschreibschutz ");
@@ -167,7 +203,7 @@ void Tform1::StopStartAnimation() {
 void Tform1::SetFileMenusEnabled(bool enabled) {
   for (MenuItem* item : {&Lade_File, &Merge_File, &Speichern, &Load_Farben,
                          &Optimiereaufscannerwege1, &Load_Parameter, &SaveParameter}) {
-    item->SetEnabled(enabled);
+    loadHold_.SetEnabled(*item, enabled);
   }
 }
 
@@ -195,6 +231,7 @@ void Tform1::DrawOutputView() {
 }
 
 bool Tform1::KeyPressed(Key key) {
+  if (Loading) return false;
   switch (key) {
     case Key::kSpace:
       if (Player.Playing()) {

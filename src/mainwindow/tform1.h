@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "mainwindow/command_hold.h"
 #include "mainwindow/preview_surface.h"
 #include "music/audio_binding.h"
 #include "music/audio_engine.h"
@@ -111,6 +112,8 @@ class Tform1 final : public PlayerWindow, private SaveProgress {
 
   // --- Shared state ---
   uint16_t CurrentFrame = 0;
+  // Set for the whole of a load or merge, dialog included; meanwhile the commands that could
+  // reach the store or the player are disabled, and keys and dropped files are refused.
   bool Loading = false;
   bool MusicLoaded = false;
   bool PreviewBusy = false;
@@ -171,6 +174,18 @@ class Tform1 final : public PlayerWindow, private SaveProgress {
   // "Load File" of a file chosen elsewhere (the command line, a dropped file): the same steps
   // with the dialog's answer given.
   void LoadFile(const std::string& path);
+  // A file dropped onto the window is loaded when "Load File" could be chosen (not during a
+  // load or while the show plays); false when it is refused.
+  bool TakesDroppedFiles() const { return Lade_File.TakesInput(); }
+  bool DropFile(const std::string& path);
+
+  // What a running load has read so far: the frames it brought and the share of its file, in
+  // thousandths. Zero before its reader has had a first break.
+  struct LoadProgress {
+    uint32_t frames = 0;
+    uint32_t permille = 0;
+  };
+  LoadProgress Progress() const;
 
   // --- Handlers: parameters ---
   void Load_ParameterClick();
@@ -200,7 +215,8 @@ class Tform1 final : public PlayerWindow, private SaveProgress {
   // --- Keys of the window ---
   enum class Key : uint8_t { kSpace, kLeft, kRight, kEscape };
   // Space toggles Play and Stop, Left and Right step, Escape stops (the laser goes dark at
-  // once, during the start animation too). True when the key did something.
+  // once, during the start animation too). True when the key did something; during a load
+  // no key does anything (the load has stopped the output already).
   bool KeyPressed(Key key);
 
   // --- Preview ---
@@ -248,6 +264,8 @@ class Tform1 final : public PlayerWindow, private SaveProgress {
   void DrawScanninfoFrame();
   void DrawSavefromFrame();
   void DrawDeviceFensterFrame();
+  void BeginLoad();
+  void EndLoad();
   void RunLoad(const std::optional<std::string>& chosen);
   // After a load or merge: the frame scroll bar and the save range cover the new show.
   void ShowNewShow(bool merge);
@@ -271,6 +289,8 @@ class Tform1 final : public PlayerWindow, private SaveProgress {
   DrawList comparisonPicture_;
   StartAnimation animation_;
   bool created_ = false;
+  CommandHold loadHold_;
+  uint32_t firstLoadedFrame_ = 0;  // where the running load's frames begin
 };
 
 }  // namespace lumarex

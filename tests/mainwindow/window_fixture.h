@@ -14,6 +14,22 @@
 
 namespace lumarex::test {
 
+// A clock moved by hand that also moves by `stepPerReading` whenever it is read, as time
+// passes for a long read that looks at it between blocks.
+class StepClock final : public Clock {
+ public:
+  uint32_t NowMs() const override { return now_ += stepPerReading; }
+  // Where it stands, without moving it.
+  uint32_t Peek() const { return now_; }
+  void Set(uint32_t ms) { now_ = ms; }
+  void Advance(uint32_t ms) { now_ += ms; }
+
+  uint32_t stepPerReading = 0;
+
+ private:
+  mutable uint32_t now_ = 0;
+};
+
 // The main window with a hand-driven clock and timers, a scripted desktop and the stand-in
 // driver library with one device, started as the program starts it.
 class WindowTest : public ::testing::Test {
@@ -57,7 +73,7 @@ class WindowTest : public ::testing::Test {
 
   testing::FakeDriver driver{FAKE_JMLASER_DIR};
   RecordingDesktop desktop;
-  ManualClock clock;
+  StepClock clock;
   ManualTimer startTimer;
   ManualTimer showplayTimer;
   CountingPreview preview;
