@@ -152,9 +152,10 @@ void MainWindow::Bind(Tform1& f) {
   Add<ImageWidget>("Parameter_Auf", kMiddle + 84, 646, 36, 40, f.Parameter_Auf);
   Add<ImageWidget>("Parameter_Zu", kMiddle + 84, 646, 36, 40, f.Parameter_Zu);
   progress_ = new QProgressBar(central_);
+  progress_->setObjectName("Ladefortschritt");
+  widgets_.Add("Ladefortschritt", progress_);
   progress_->setGeometry(kMiddle + 128, 656, 127, 20);
-  progress_->setRange(0, 0);
-  progress_->setFormat("%v");
+  progress_->setRange(0, 1000);
   progress_->hide();
 
   // Right column: device, calibration, power; controls lie in the panels' free bands.
@@ -219,8 +220,14 @@ QAction* MainWindow::Action(const QString& name) const {
 void MainWindow::ShowProgress() {
   if (form_ == nullptr) return;
   if (form_->Loading) {
-    progress_->setValue(form_->Store.FrameCount);
-    progress_->setFormat("Frame %v");
+    const Tform1::LoadProgress read = form_->Progress();
+    // A new value would repaint the bar at once, and with the OpenGL panels in the window
+    // every paint composes the whole window: the bar waits for the one paint of the events
+    // processed next.
+    progress_->setUpdatesEnabled(false);
+    progress_->setValue(static_cast<int>(read.permille));
+    progress_->setFormat(QString("Frame %1").arg(read.frames));
+    progress_->setUpdatesEnabled(true);
     progress_->show();
   } else {
     progress_->hide();
@@ -235,14 +242,15 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+  if (form_ != nullptr && form_->TakesDroppedFiles() && event->mimeData()->hasUrls()) {
+    event->acceptProposedAction();
+  }
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {
   const QList<QUrl> urls = event->mimeData()->urls();
   if (form_ == nullptr || urls.isEmpty() || !urls.front().isLocalFile()) return;
-  event->acceptProposedAction();
-  form_->LoadFile(urls.front().toLocalFile().toStdString());
+  if (form_->DropFile(urls.front().toLocalFile().toStdString())) event->acceptProposedAction();
 }
 
 }  // namespace lumarex::qt

@@ -1,6 +1,8 @@
 #include <QAction>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
+#include <QTimer>
 
 #include "qt/control_widgets.h"
 #include "tests/qt/window_fixture.h"
@@ -63,9 +65,23 @@ TEST_F(WindowTest, EveryControlIsThereBoundBothWaysAndAShowPlaysToTheVirtualDac)
   EXPECT_LT(Form().Output.Achse_X.Left(), 25);
   EXPECT_EQ(Form().Output.Achse_X.Right(), 75);
 
-  // Load through the dialog, play, stop: the panel's counters are the player's.
+  // Load through the dialog, play, stop: the panel's counters are the player's. The load lets
+  // the window work; meanwhile its bar counts frames and what would reach the show is greyed.
   mode->setValue(0);
+  auto* progress = static_cast<QProgressBar*>(w.ControlWidget("Ladefortschritt"));
+  bool seenDuringLoad = false;
+  QTimer::singleShot(0, [&] {
+    seenDuringLoad = Form().Loading;
+    EXPECT_TRUE(progress->isVisible());
+    EXPECT_TRUE(progress->text().startsWith("Frame ")) << progress->text().toStdString();
+    EXPECT_FALSE(w.Action("Lade_File")->isEnabled());
+    EXPECT_FALSE(w.Action("Exit1")->isEnabled());
+    EXPECT_FALSE(play->isEnabled());
+    EXPECT_TRUE(w.Action("Info")->isEnabled());
+  });
   const std::string show = LoadDemo();
+  EXPECT_TRUE(seenDuringLoad);
+  EXPECT_TRUE(play->isEnabled());
   EXPECT_EQ(Form().Store.FrameCount, 301);
   EXPECT_EQ(w.windowTitle(), "Lumarex - demo.ild");
   EXPECT_TRUE(w.Action("Merge_File")->isEnabled());
