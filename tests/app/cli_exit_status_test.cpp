@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 #include <string>
+#include <utility>
 
 #include "cli_runner.h"
 #include "tests/support/test_files.h"
@@ -80,13 +81,16 @@ TEST(CliExitStatus, FailuresExitOneAndLeaveNothingBehind) {
   const auto tune =
       RunCliWith(kQuietDevices, "play " + Quoted(show) + " --rate 50 --json 2>/dev/null");
   EXPECT_EQ(tune.exitCode, 1);
-  auto sent = [](const std::string& json) {
+  // Late ticks on a busy machine skip frames; of those handled, each went to the device.
+  auto sentOfHandled = [](const std::string& json) {
     const nlohmann::json parsed = nlohmann::json::parse(json);
-    int count = 0;
-    for (const auto& h : parsed["handled"]) count += h[2] == "sent";
-    return count;
+    int sent = 0;
+    for (const auto& h : parsed["handled"]) sent += h[2] == "sent";
+    return std::pair<int, int>(sent, static_cast<int>(parsed["handled"].size()));
   };
-  EXPECT_EQ(sent(tune.output), 5);
+  const auto [tuneSent, tuneHandled] = sentOfHandled(tune.output);
+  EXPECT_GT(tuneSent, 0);
+  EXPECT_EQ(tuneSent, tuneHandled);
   EXPECT_EQ(RunCliWith(kQuietDevices, "play " + Quoted(show) + " --rate 50 --no-music").exitCode,
             0);
 
@@ -98,8 +102,10 @@ TEST(CliExitStatus, FailuresExitOneAndLeaveNothingBehind) {
   const auto dark = RunCliWith(
       deaf, "play " + Quoted(show) + " --rate 50 --no-music --device 1 --json 2>/dev/null");
   EXPECT_EQ(dark.exitCode, 1);
-  EXPECT_EQ(sent(dark.output), 0);
-  EXPECT_EQ(nlohmann::json::parse(dark.output)["RefusedFrames"], 5);
+  const auto [darkSent, darkHandled] = sentOfHandled(dark.output);
+  EXPECT_EQ(darkSent, 0);
+  EXPECT_GT(darkHandled, 0);
+  EXPECT_EQ(nlohmann::json::parse(dark.output)["RefusedFrames"], darkHandled);
 
   // Bad usage stays 2: a device beyond the list, a file type without a reader or writer.
   EXPECT_EQ(RunCliWith(kQuietDevices, std::string("send ") + kCube + " --frame 3 --device 9 2>&1")
