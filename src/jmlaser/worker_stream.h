@@ -27,7 +27,8 @@ class WorkerStream : public DacStream {
     std::lock_guard lock(mutex_);
     if (!started_) ++starts_;
     started_ = true;
-    // Starting is the operator's way to say "try now", whatever the retry schedule says.
+    // To a worker that has to reach its device first (a connection, a USB handle), starting is
+    // the operator's way to say "try now", whatever the retry schedule says.
     if (!connected_) connectWanted_ = true;
     wake_.notify_all();
   }
