@@ -31,7 +31,7 @@ std::vector<std::string> ParseEtherDreamHosts(const std::string& list);
 
 // Ether Dream network DACs: found by their broadcasts, which a listener thread collects for
 // as long as the family lives, and by name; streamed over TCP by a worker thread per open
-// device.
+// device, which connects again by itself when the link drops while output is started.
 class EtherDreamFamily final : public DacFamily {
  public:
   explicit EtherDreamFamily(EtherDreamOptions options);
