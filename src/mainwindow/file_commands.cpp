@@ -61,11 +61,13 @@ void Tform1::ShowNewShow(bool merge) {
 
 void Tform1::BeginLoad() {
   Loading = true;
+  Readers.progress = {};
   loadHold_.Hold();
 }
 
 void Tform1::EndLoad() {
   loadHold_.Release();
+  Readers.progress = {};
   Loading = false;
 }
 

@@ -83,7 +83,8 @@ LoadResult LoadShow(ShowStore& store, ShowReaders& readers, const std::string& f
                               desktop.ProcessPendingMessages();
                             });
     format->read(store, readers, fileName, merge, desktop);
-    readers.progress = {};
+    // Read to its end: a display shows that while the load's last steps run.
+    readers.progress.position = readers.progress.size;
     result.readerRan = true;
   }
   result.durationMs = clock.NowMs() - start;

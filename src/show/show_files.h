@@ -26,7 +26,7 @@ struct ShowReaders {
   IldaReader ilda;
   // Where a Mamba Black show is converted to ILDA before it is read.
   std::string mambaBlackTempFile = kMambaBlackTempFile;
-  // Of the running load, as its last break saw it; zero outside one.
+  // Of the last load, as its last break saw it, and at its end once the reader is done.
   ReadProgress progress;
 };
 

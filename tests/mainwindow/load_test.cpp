@@ -38,7 +38,8 @@ TEST_F(WindowTest, ALoadLetsTheWindowWorkAndRefusesWhatWouldReachTheShowMeanwhil
   Tform1::LoadProgress midway;
   desktop.onMessages = [&] {
     // Only the read's breaks: the reader's first call and those after the read are no breaks.
-    if (form->Readers.progress.size == 0) return;
+    const ReadProgress& read = form->Readers.progress;
+    if (read.size == 0 || read.position == read.size) return;
     breaks.push_back(clock.Peek());
     if (breaks.size() > 1) return;
     midway = form->Progress();
