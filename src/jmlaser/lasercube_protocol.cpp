@@ -20,8 +20,9 @@ void Put32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
 
 constexpr size_t kModelNameAt = 38;
 
-// Every reply starts with the command it answers and a result byte, 0 for success.
-bool ReadReplyHead(ByteCursor& c, uint8_t command) {
+// A reply starts with the command it answers and a result byte, 0 for success; a data packet
+// with its command and a zero byte.
+bool ReadHead(ByteCursor& c, uint8_t command) {
   uint8_t answered = 0;
   uint8_t result = 0;
   return c.ReadU8(answered) && c.ReadU8(result) && answered == command && result == 0;
@@ -33,38 +34,36 @@ std::optional<FullInfo> ParseFullInfo(std::span<const uint8_t> d) {
   ByteCursor c(d);
   FullInfo info;
   uint8_t output = 0;
-  uint8_t temperature = 0;
   // The name is the rest of the 64-byte record; what a datagram carries behind it is not.
-  if (!ReadReplyHead(c, kGetFullInfo) || !c.Skip(1) || !c.ReadU8(info.firmwareMajor) ||
+  if (!ReadHead(c, kGetFullInfo) || !c.Skip(1) || !c.ReadU8(info.firmwareMajor) ||
       !c.ReadU8(info.firmwareMinor) || !c.ReadU8(output) || !c.Skip(4) || !c.ReadU32LE(info.rate) ||
       !c.ReadU32LE(info.maxRate) || !c.Skip(1) || !c.ReadU16LE(info.freeSamples) ||
-      !c.ReadU16LE(info.bufferSize) || !c.ReadU8(info.batteryPercent) || !c.ReadU8(temperature) ||
-      !c.ReadU8(info.connectionType) || !c.ReadArray(info.serial) || !c.ReadArray(info.ipv4) ||
-      !c.Skip(1) || !c.ReadU8(info.modelNumber) ||
+      !c.ReadU16LE(info.bufferSize) || !c.ReadU8(info.batteryPercent) ||
+      !c.ReadI8(info.temperature) || !c.ReadU8(info.connectionType) || !c.ReadArray(info.serial) ||
+      !c.ReadArray(info.ipv4) || !c.Skip(1) || !c.ReadU8(info.modelNumber) ||
       !c.ReadText(kFullInfoSize - kModelNameAt, info.modelName)) {
     return std::nullopt;
   }
   info.outputEnabled = (output & 1) != 0;
-  info.temperature = static_cast<int8_t>(temperature);
   return info;
 }
 
 std::optional<uint16_t> ParseFreeCount(std::span<const uint8_t> d) {
   ByteCursor c(d);
   uint16_t free = 0;
-  if (!ReadReplyHead(c, kGetFreeCount) || !c.ReadU16LE(free)) return std::nullopt;
+  if (!ReadHead(c, kGetFreeCount) || !c.ReadU16LE(free)) return std::nullopt;
   return free;
 }
 
 bool IsAliveReply(std::span<const uint8_t> d) {
   ByteCursor c(d);
-  return ReadReplyHead(c, kGetAlive);
+  return ReadHead(c, kGetAlive);
 }
 
 std::optional<DataPacket> ParseDataPacket(std::span<const uint8_t> d) {
   ByteCursor c(d);
   DataPacket p;
-  if (!ReadReplyHead(c, kSampleData) || !c.ReadU8(p.message) || !c.ReadU8(p.frame)) {
+  if (!ReadHead(c, kSampleData) || !c.ReadU8(p.message) || !c.ReadU8(p.frame)) {
     return std::nullopt;
   }
   const size_t bytes = c.Remaining();
