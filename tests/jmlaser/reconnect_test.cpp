@@ -17,6 +17,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -38,17 +39,18 @@ namespace {
 using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
 using Captured = test::CapturedFrame<DacPoint>;
+// The output transform's frames, by their number in the show (or in the animation).
+using Transformed = std::map<int, Captured>;
 
 constexpr const char* kQuiet =
     "LUMAREX_ETHERDREAM_LISTEN_MS=0 LUMAREX_DAC_BROADCAST=none LUMAREX_ETHERDREAM= LUMAREX_IDN= "
     "LUMAREX_LASERCUBE= LUMAREX_USB_BACKEND= ";
-// Ten frames a second leave a busy machine no reason to skip one in the reference run, which
-// plays half a second longer, so that it holds the last frame the device may have got.
-constexpr const char* kShow = "play '" LUMAREX_SHARED_DIR
-                              "/testdata/ilda/ildajs__cube.ild' --rate 10 --no-music --json "
-                              "--no-frame-list ";
-const std::string kPlay = std::string(kShow) + "--seconds 5 --device ";
-const std::string kPlayLonger = std::string(kShow) + "--seconds 5.5 --device ";
+constexpr const char* kShow = "'" LUMAREX_SHARED_DIR "/testdata/ilda/ildajs__cube.ild'";
+// The reference run plays half a second longer, so that it holds the last frame the device
+// may have got.
+const std::string kPlay = std::string("play ") + kShow + " --rate 10 --no-music --json ";
+const std::string kPlayDevice = kPlay + "--seconds 5 --device ";
+const std::string kPlayLonger = kPlay + "--seconds 5.5 --device ";
 constexpr milliseconds kOutage{2000};
 constexpr milliseconds kBackWithin{2000};
 
@@ -94,58 +96,78 @@ class Cli {
   pid_t pid_ = -1;
 };
 
-// Which frames of the reference `stream`, the points as the device got them, is made of, one
-// after another (their places in the reference), each point as `wire` puts it on the wire; the
-// run may end inside a frame. Adds a failure and answers nothing when a point starts no frame
-// of the reference.
-template <typename Wire, typename ToWire>
-std::optional<std::vector<size_t>> FramesIn(const std::vector<Wire>& stream,
-                                            const std::vector<Captured>& reference, ToWire wire) {
-  std::vector<std::vector<Wire>> frames;
-  for (const Captured& f : reference) {
-    frames.emplace_back();
-    for (const DacPoint& p : f.points) frames.back().push_back(wire(p));
+// The last line a command printed, read as JSON.
+nlohmann::json JsonOf(const std::string& output) {
+  const size_t line = output.rfind('\n', output.size() > 1 ? output.size() - 2 : 0);
+  return nlohmann::json::parse(output.substr(line == std::string::npos ? 0 : line + 1), nullptr,
+                               false);
+}
+
+// The show frames a `play --json` sent, in order.
+std::vector<int> SentFrames(const std::string& output) {
+  std::vector<int> sent;
+  const nlohmann::json json = JsonOf(output);
+  if (!json.is_object() || !json.contains("handled")) return sent;
+  for (const auto& h : json["handled"]) {
+    if (h.size() == 3 && h[2] == "sent") sent.push_back(h[0].get<int>());
   }
-  std::vector<size_t> places;
+  return sent;
+}
+
+// Which frames of the show `stream`, the points as the device got them, is made of, one after
+// another, each point as `wire` puts it on the wire; the run may end inside a frame. Adds a
+// failure and answers nothing when a point starts no frame of the show.
+template <typename Wire, typename ToWire>
+std::optional<std::vector<int>> FramesIn(const std::vector<Wire>& stream,
+                                         const Transformed& reference, ToWire wire) {
+  std::vector<std::pair<int, std::vector<Wire>>> frames;
+  for (const auto& [number, f] : reference) {
+    frames.emplace_back(number, std::vector<Wire>());
+    for (const DacPoint& p : f.points) frames.back().second.push_back(wire(p));
+  }
+  std::vector<int> places;
   for (size_t at = 0; at < stream.size();) {
     const size_t left = stream.size() - at;
-    const auto match = std::find_if(frames.begin(), frames.end(), [&](const auto& f) {
+    const auto match = std::find_if(frames.begin(), frames.end(), [&](const auto& numbered) {
+      const auto& f = numbered.second;
       return !f.empty() &&
              std::equal(f.begin(), f.begin() + static_cast<ptrdiff_t>(std::min(f.size(), left)),
                         stream.begin() + static_cast<ptrdiff_t>(at));
     });
     if (match == frames.end()) {
       ADD_FAILURE() << "point " << at << " of " << stream.size() << " starts no frame of the "
-                    << reference.size() << " the virtual DAC took";
+                    << reference.size() << " the transform made";
       return std::nullopt;
     }
-    places.push_back(static_cast<size_t>(match - frames.begin()));
-    at += match->size();
+    places.push_back(match->first);
+    at += match->second.size();
   }
   if (places.empty()) ADD_FAILURE() << "no points";
   if (places.empty()) return std::nullopt;
   return places;
 }
 
-// The place of `frame` in the reference, as far as the device's resolution (`mask`) goes.
-std::optional<size_t> PlaceOf(const std::vector<DacPoint>& frame,
-                              const std::vector<Captured>& reference, uint16_t mask = 0xFFFF) {
-  const auto match = std::find_if(reference.begin(), reference.end(), [&](const Captured& f) {
-    return f.points.size() == frame.size() &&
-           std::equal(frame.begin(), frame.end(), f.points.begin(), [&](DacPoint a, DacPoint b) {
+// The number of the show frame whose points `frame` holds, as far as the device's resolution
+// (`mask`) goes.
+std::optional<int> NumberOf(const std::vector<DacPoint>& frame, const Transformed& reference,
+                            uint16_t mask = 0xFFFF) {
+  const auto match = std::find_if(reference.begin(), reference.end(), [&](const auto& numbered) {
+    const std::vector<DacPoint>& points = numbered.second.points;
+    return points.size() == frame.size() &&
+           std::equal(frame.begin(), frame.end(), points.begin(), [&](DacPoint a, DacPoint b) {
              b.x &= mask;
              b.y &= mask;
              return a == b;
            });
   });
   if (match == reference.end()) return std::nullopt;
-  return static_cast<size_t>(match - reference.begin());
+  return match->first;
 }
 
 // The first frame a DAC got after its return is one the program wrote after it: the show ran
 // on for the two seconds it was away, twenty frames at ten a second, and nothing held from
 // before is played to it again.
-void ExpectWrittenAfterTheReturn(size_t lastBefore, size_t firstAfter) {
+void ExpectWrittenAfterTheReturn(int lastBefore, int firstAfter) {
   EXPECT_GE(firstAfter, lastBefore + 15)
       << "the DAC got frame " << firstAfter << " of the show first, and " << lastBefore
       << " before it went away";
@@ -166,8 +188,36 @@ class ReconnectTest : public ::testing::Test {
     return std::make_unique<Cli>("LUMAREX_VIRTUAL_DAC_CAPTURE='" + Path("virtual.bin") + "'",
                                  command + "0", dir_ / "virtual.log");
   }
-  std::vector<Captured> ReferenceFrames() const {
-    return test::ReadCapture<DacPoint>(dir_ / "virtual.bin");
+  // The transform's frames of the show, from the reference run's capture (its frames in the
+  // order its list says it sent them); a frame that the device's run sent and the reference
+  // run skipped (a busy machine may hold a tick back past a frame) comes from `send`.
+  Transformed ShowFrames(const Cli& device, const Cli& reference) const {
+    const auto captured = test::ReadCapture<DacPoint>(dir_ / "virtual.bin");
+    const std::vector<int> sent = SentFrames(reference.Output());
+    Transformed frames;
+    for (size_t k = 0; k < std::min(sent.size(), captured.size()); ++k) {
+      frames[sent[k]] = captured[k];
+    }
+    for (const int f : SentFrames(device.Output())) {
+      if (frames.count(f) != 0) continue;
+      const auto one = dir_ / ("frame" + std::to_string(f) + ".bin");
+      Cli send("LUMAREX_VIRTUAL_DAC_CAPTURE='" + one.string() + "'",
+               "send " + std::string(kShow) + " --frame " + std::to_string(f) + " --device 0",
+               dir_ / "send.log");
+      EXPECT_EQ(send.Wait(), 0) << send.Output();
+      const auto got = test::ReadCapture<DacPoint>(one);
+      if (!got.empty()) frames[f] = got.front();
+    }
+    return frames;
+  }
+  // The animation's pictures, numbered in the order they were sent.
+  Transformed Pictures() const {
+    Transformed pictures;
+    int k = 0;
+    for (Captured& f : test::ReadCapture<DacPoint>(dir_ / "virtual.bin")) {
+      pictures[k++] = std::move(f);
+    }
+    return pictures;
   }
   std::string Path(const char* name) const { return (dir_ / name).string(); }
 
@@ -199,9 +249,8 @@ class ReconnectTest : public ::testing::Test {
   // A play that got frames through ends well, with the frames of the outage refused.
   void ExpectPlayedThroughTheOutage(Cli& device) {
     ASSERT_EQ(device.Wait(), 0) << device.Output();
-    const std::string out = device.Output();
-    const auto json = nlohmann::json::parse(out.substr(out.rfind("\n{") + 1), nullptr, false);
-    ASSERT_TRUE(json.is_object()) << out;
+    const auto json = JsonOf(device.Output());
+    ASSERT_TRUE(json.is_object()) << device.Output();
     EXPECT_GT(json.value("RefusedFrames", 0), 0) << "the device read ready while it was gone";
     EXPECT_GT(json.value("FramesAccepted", 0), 20);
   }
@@ -226,7 +275,7 @@ TEST_F(ReconnectTest, AnEtherDreamThatDropsOutDuringAShowPlaysItAgain) {
   ASSERT_TRUE(dac->Listening());
   options.port = dac->Port();
   auto reference = Reference(kPlayLonger);
-  Cli device("LUMAREX_ETHERDREAM=" + dac->Locator(), kPlay + "1", dir_ / "ed.log");
+  Cli device("LUMAREX_ETHERDREAM=" + dac->Locator(), kPlayDevice + "1", dir_ / "ed.log");
 
   std::vector<etherdream::WirePoint> before;
   const auto took = ThroughAnOutage([&] { return dac->Snapshot().pointsReceived > 0; },
@@ -245,9 +294,9 @@ TEST_F(ReconnectTest, AnEtherDreamThatDropsOutDuringAShowPlaysItAgain) {
   EXPECT_EQ(stats.connections, 1);
   EXPECT_GE(stats.begins, 1);
   EXPECT_EQ(stats.playbackState, 0) << "closing stops the DAC";
-  const auto frames = ReferenceFrames();
+  const auto frames = ShowFrames(device, *reference);
   ASSERT_FALSE(frames.empty());
-  EXPECT_EQ(stats.rate, frames.back().rate);
+  EXPECT_EQ(stats.rate, frames.rbegin()->second.rate);
   const auto earlier = FramesIn(before, frames, EtherDreamWire);
   const auto later = FramesIn(PointsOf(*dac), frames, EtherDreamWire);
   ASSERT_TRUE(earlier && later);
@@ -272,7 +321,7 @@ TEST_F(ReconnectTest, AnEtherDreamThatDropsOutDuringTheStartAnimationTakesItsPic
   ASSERT_EQ(device.Wait(), 0) << device.Output();
   EXPECT_NE(device.Output().find("Sent 60 pictures"), std::string::npos) << device.Output();
   ASSERT_EQ(reference->Wait(), 0) << reference->Output();
-  EXPECT_TRUE(FramesIn(PointsOf(*dac), ReferenceFrames(), EtherDreamWire));
+  EXPECT_TRUE(FramesIn(PointsOf(*dac), Pictures(), EtherDreamWire));
 }
 
 TEST_F(ReconnectTest, AnIdnUnitThatDropsOutGetsTheConfigurationWithTheFirstFrameAgain) {
@@ -281,7 +330,7 @@ TEST_F(ReconnectTest, AnIdnUnitThatDropsOutGetsTheConfigurationWithTheFirstFrame
   ASSERT_TRUE(unit->Listening());
   options.port = unit->Port();
   auto reference = Reference(kPlayLonger);
-  Cli device("LUMAREX_IDN=" + unit->Locator(), kPlay + "1", dir_ / "idn.log");
+  Cli device("LUMAREX_IDN=" + unit->Locator(), kPlayDevice + "1", dir_ / "idn.log");
 
   std::vector<DacPoint> last;  // the last frame the unit got before it went away
   const auto took =
@@ -306,18 +355,18 @@ TEST_F(ReconnectTest, AnIdnUnitThatDropsOutGetsTheConfigurationWithTheFirstFrame
   ASSERT_FALSE(frames.empty());
   ASSERT_FALSE(configs.empty());
   EXPECT_LE(configs.front(), frames.front().at);
-  const auto played = ReferenceFrames();
-  std::vector<size_t> places;
+  const auto played = ShowFrames(device, *reference);
+  std::vector<int> numbers;
   for (const auto& f : frames) {
     const auto& s = f.frame.samples;
     ASSERT_FALSE(s.empty());
-    const auto place = PlaceOf(std::vector<DacPoint>(s.begin() + 1, s.end()), played);
-    ASSERT_TRUE(place) << "frame " << places.size() << " is none the virtual DAC took";
-    places.push_back(*place);
+    const auto number = NumberOf(std::vector<DacPoint>(s.begin() + 1, s.end()), played);
+    ASSERT_TRUE(number) << "frame " << numbers.size() << " is none the transform made";
+    numbers.push_back(*number);
   }
-  const auto lastPlace = PlaceOf(last, played);
-  ASSERT_TRUE(lastPlace);
-  ExpectWrittenAfterTheReturn(*lastPlace, places.front());
+  const auto lastNumber = NumberOf(last, played);
+  ASSERT_TRUE(lastNumber);
+  ExpectWrittenAfterTheReturn(*lastNumber, numbers.front());
 }
 
 TEST_F(ReconnectTest, ALaserCubeThatDropsOutIsSetUpAgainAndPlaysTheShowOn) {
@@ -326,7 +375,7 @@ TEST_F(ReconnectTest, ALaserCubeThatDropsOutIsSetUpAgainAndPlaysTheShowOn) {
   auto cube = std::make_unique<LaserCubeStandIn>(options);
   ASSERT_TRUE(cube->Listening()) << "the LaserCube ports on 127.0.0.2 are taken";
   auto reference = Reference(kPlayLonger);
-  Cli device("LUMAREX_LASERCUBE=" + options.address, kPlay + "1", dir_ / "cube.log");
+  Cli device("LUMAREX_LASERCUBE=" + options.address, kPlayDevice + "1", dir_ / "cube.log");
 
   std::vector<lasercube::Sample> before;
   const auto took = ThroughAnOutage([&] { return cube->Snapshot().samplesReceived > 0; },
@@ -348,9 +397,9 @@ TEST_F(ReconnectTest, ALaserCubeThatDropsOutIsSetUpAgainAndPlaysTheShowOn) {
   const auto stats = cube->Snapshot();
   EXPECT_EQ(stats.overflowed, 0u);
   EXPECT_FALSE(stats.outputOn) << "closing switches the output off";
-  const auto frames = ReferenceFrames();
+  const auto frames = ShowFrames(device, *reference);
   ASSERT_FALSE(frames.empty());
-  EXPECT_EQ(stats.rate, frames.back().rate);
+  EXPECT_EQ(stats.rate, frames.rbegin()->second.rate);
   auto wire = [](const DacPoint& p) { return lasercube::ToSample(p, 3); };
   const auto earlier = FramesIn(before, frames, wire);
   const auto later = FramesIn(cube->Received(), frames, wire);
@@ -364,7 +413,7 @@ TEST_F(ReconnectTest, AHeliosUnpluggedAndPluggedInAgainPlaysTheShowOn) {
   auto reference = Reference(kPlayLonger);
   Cli device("LUMAREX_USB_BACKEND='" LUMAREX_FAKE_USB_MODULE "' LUMAREX_FAKE_HELIOS_CAPTURE='" +
                  capture + "' LUMAREX_FAKE_HELIOS_CONTROL='" + control + "'",
-             kPlay + "1", dir_ / "helios.log");
+             kPlayDevice + "1", dir_ / "helios.log");
 
   size_t before = 0;  // frames the DAC had taken when it was plugged in again
   const auto took =
@@ -379,16 +428,16 @@ TEST_F(ReconnectTest, AHeliosUnpluggedAndPluggedInAgainPlaysTheShowOn) {
   ASSERT_EQ(reference->Wait(), 0) << reference->Output();
 
   const auto got = test::ReadCapture<DacPoint>(capture);
-  const auto played = ReferenceFrames();
+  const auto played = ShowFrames(device, *reference);
   ASSERT_GT(got.size(), before);
   ASSERT_GT(before, 0u);
-  std::vector<size_t> places;
+  std::vector<int> numbers;
   for (size_t k = before - 1; k < got.size(); ++k) {
-    const auto place = PlaceOf(got[k].points, played, 0xFFF0);
-    ASSERT_TRUE(place) << "frame " << k << " is none the virtual DAC took";
-    places.push_back(*place);
+    const auto number = NumberOf(got[k].points, played, 0xFFF0);
+    ASSERT_TRUE(number) << "frame " << k << " is none the transform made";
+    numbers.push_back(*number);
   }
-  ExpectWrittenAfterTheReturn(places[0], places[1]);
+  ExpectWrittenAfterTheReturn(numbers[0], numbers[1]);
 }
 
 }  // namespace
