@@ -1,6 +1,7 @@
 #include "jmlaser/dac_families.h"
 
 #include <cstdlib>
+#include <optional>
 
 #include "jmlaser/etherdream_dac.h"
 #include "jmlaser/helios_dac.h"
@@ -15,6 +16,19 @@ std::string ReadProcessEnvironment(const char* name) {
   return value != nullptr ? value : "";
 }
 
+namespace {
+
+// A whole number in [low, high]; nothing for anything else, which leaves the default.
+std::optional<long> Number(const std::string& text, long low, long high) {
+  if (text.empty()) return std::nullopt;
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (end == text.c_str() || *end != '\0' || value < low || value > high) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
 std::vector<std::unique_ptr<DacFamily>> MakeDacFamilies(const Clock& clock,
                                                         const EnvironmentLookup& environment) {
   std::vector<std::unique_ptr<DacFamily>> families;
@@ -25,13 +39,8 @@ std::vector<std::unique_ptr<DacFamily>> MakeDacFamilies(const Clock& clock,
 
   EtherDreamOptions etherDream;
   etherDream.hosts = ParseEtherDreamHosts(environment("LUMAREX_ETHERDREAM"));
-  const std::string listen = environment("LUMAREX_ETHERDREAM_LISTEN_MS");
-  if (!listen.empty()) {
-    char* end = nullptr;
-    const long ms = std::strtol(listen.c_str(), &end, 10);
-    if (end != listen.c_str() && *end == '\0' && ms >= 0 && ms <= 10000) {
-      etherDream.discoveryWindowMs = static_cast<int>(ms);
-    }
+  if (const auto ms = Number(environment("LUMAREX_ETHERDREAM_LISTEN_MS"), 0, 10000)) {
+    etherDream.discoveryWindowMs = static_cast<int>(*ms);
   }
   families.push_back(std::make_unique<EtherDreamFamily>(std::move(etherDream)));
 
@@ -43,6 +52,11 @@ std::vector<std::unique_ptr<DacFamily>> MakeDacFamilies(const Clock& clock,
 
   LaserCubeOptions laserCube;
   laserCube.hosts = SplitHostList(environment("LUMAREX_LASERCUBE"));
+  if (const auto port = Number(environment("LUMAREX_LASERCUBE_PORTS"), 1, 65533)) {
+    laserCube.alivePort = static_cast<uint16_t>(*port);
+    laserCube.commandPort = static_cast<uint16_t>(*port + 1);
+    laserCube.dataPort = static_cast<uint16_t>(*port + 2);
+  }
   laserCube.broadcast = broadcast;
   families.push_back(std::make_unique<LaserCubeFamily>(std::move(laserCube)));
 

@@ -22,6 +22,8 @@ std::string ReadProcessEnvironment(const char* name);
 //   LUMAREX_ETHERDREAM_LISTEN_MS=N        how long a search listens for broadcasts (1100)
 //   LUMAREX_IDN=host[:port],...           IDN units to ask besides the broadcast scan
 //   LUMAREX_LASERCUBE=host,...            LaserCubes to ask besides the broadcast
+//   LUMAREX_LASERCUBE_PORTS=N             the cubes' alive port N, command N+1, data N+2, bound
+//                                         by the host too (45456: the cubes' own)
 //   LUMAREX_USB_BACKEND=PATH              a stand-in for libusb (tests: a fake Helios)
 //   LUMAREX_DAC_BROADCAST=if[,if...]|none the interfaces a search broadcasts on (all)
 std::vector<std::unique_ptr<DacFamily>> MakeDacFamilies(const Clock& clock,

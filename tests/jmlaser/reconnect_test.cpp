@@ -370,12 +370,21 @@ TEST_F(ReconnectTest, AnIdnUnitThatDropsOutGetsTheConfigurationWithTheFirstFrame
 }
 
 TEST_F(ReconnectTest, ALaserCubeThatDropsOutIsSetUpAgainAndPlaysTheShowOn) {
-  FixedPortLock lock("lasercube");
-  const LaserCubeStandIn::Options options;
-  auto cube = std::make_unique<LaserCubeStandIn>(options);
-  ASSERT_TRUE(cube->Listening()) << "the LaserCube ports on 127.0.0.2 are taken";
+  // Ports of its own, which the program is told of: a search of another program on this
+  // machine may hold the cubes' own.
+  LaserCubeStandIn::Options options;
+  std::unique_ptr<LaserCubeStandIn> cube;
+  for (int attempt = 0; attempt < 20 && !(cube && cube->Listening()); ++attempt) {
+    options.alivePort = static_cast<uint16_t>(20000 + (::getpid() * 37 + attempt * 991) % 30000);
+    options.commandPort = static_cast<uint16_t>(options.alivePort + 1);
+    options.dataPort = static_cast<uint16_t>(options.alivePort + 2);
+    cube = std::make_unique<LaserCubeStandIn>(options);
+  }
+  ASSERT_TRUE(cube->Listening());
   auto reference = Reference(kPlayLonger);
-  Cli device("LUMAREX_LASERCUBE=" + options.address, kPlayDevice + "1", dir_ / "cube.log");
+  Cli device("LUMAREX_LASERCUBE=" + options.address +
+                 " LUMAREX_LASERCUBE_PORTS=" + std::to_string(options.alivePort),
+             kPlayDevice + "1", dir_ / "cube.log");
 
   std::vector<lasercube::Sample> before;
   const auto took = ThroughAnOutage([&] { return cube->Snapshot().samplesReceived > 0; },
