@@ -276,6 +276,7 @@ void OptimiseFileSpeed(benchmark::State& state) {
     state.PauseTiming();
     program->Optimiser().Action("Zurueck")->trigger();
     program.reset();
+    state.ResumeTiming();
   }
   state.counters["frames_per_s"] =
       benchmark::Counter(10000, benchmark::Counter::kIsIterationInvariantRate);
