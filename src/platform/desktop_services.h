@@ -15,6 +15,10 @@ class DesktopServices {
 
   // Lets pending window messages be processed (once per file or per frame of long work).
   virtual void ProcessPendingMessages() {}
+  // As ProcessPendingMessages, and what those messages asked to be repainted is repainted
+  // before it returns: for the breaks of long work that come seldom (a load's, every 50 ms),
+  // where a repaint left to the next call would wait that long.
+  virtual void ProcessPendingMessagesAndRepaint() { ProcessPendingMessages(); }
   // A message box with an OK button; returns when the operator has closed it.
   virtual void ShowMessage(const std::string& text) = 0;
   // An error box that stays on top and has no owner window; the caption names its sender.

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QEvent>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -59,6 +60,12 @@ QString QtFilter(const std::string& filter) {
 void QtDesktopServices::ProcessPendingMessages() {
   if (beforeEvents) beforeEvents();
   QApplication::processEvents();
+}
+
+void QtDesktopServices::ProcessPendingMessagesAndRepaint() {
+  ProcessPendingMessages();
+  // The repaints asked for meanwhile are posted events themselves, left for the next call.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
 }
 
 void QtDesktopServices::ShowMessage(const std::string& text) {

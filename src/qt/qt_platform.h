@@ -48,6 +48,7 @@ class QtDesktopServices final : public DesktopServices {
   std::function<void()> beforeEvents;
 
   void ProcessPendingMessages() override;
+  void ProcessPendingMessagesAndRepaint() override;
   void ShowMessage(const std::string& text) override;
   void ShowErrorMessage(const std::string& caption, const std::string& text) override;
   std::optional<std::string> ChooseFileToOpen(const std::string& dialog,

@@ -80,7 +80,7 @@ LoadResult LoadShow(ShowStore& store, ShowReaders& readers, const std::string& f
     const ReadBreaks breaks(breakClock != nullptr ? *breakClock : systemClock, kLoadBreakIntervalMs,
                             [&](uint64_t position, uint64_t size) {
                               readers.progress = {position, size};
-                              desktop.ProcessPendingMessages();
+                              desktop.ProcessPendingMessagesAndRepaint();
                             });
     format->read(store, readers, fileName, merge, desktop);
     // Read to its end: a display shows that while the load's last steps run.

@@ -63,8 +63,8 @@ struct LoadResult {
 // ShowFileName; then sets the save range to the whole show. An extension without a reader
 // leaves the show as it was. The reader's outcome is in store.IoStatus. The duration is what
 // `clock` says between the start and the end, its only two readings. While the file is read,
-// desktop processes pending messages in breaks (ReadBreaks, kLoadBreakIntervalMs) timed by
-// `breakClock`, the system's clock when none is given.
+// desktop processes pending messages and repaints in breaks (ReadBreaks, kLoadBreakIntervalMs)
+// timed by `breakClock`, the system's clock when none is given.
 LoadResult LoadShow(ShowStore& store, ShowReaders& readers, const std::string& fileName, bool merge,
                     DesktopServices& desktop, const Clock& clock,
                     const Clock* breakClock = nullptr);
