@@ -1,4 +1,5 @@
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <chrono>
 #include <iostream>
 #include <memory>
@@ -52,11 +53,14 @@ void SendPictures(const AnimationOptions& o, StartAnimation& animation, int32_t 
     due += kPicturePeriod;
     animation.AnimationStep(angle, tilt, picture);
     angle = NextAngle(angle);
-    if (!rig.WaitUntilReady(rig.Patience(rig.output.LastDacPoints().size()))) {
+    if (!rig.WaitUntilReady(rig.Patience(rig.output.LastDacPoints().size(), sent > 0))) {
       std::cerr << "lumarex-cli: the device did not become ready after " << sent << " pictures\n";
       context.Failed();
       break;
     }
+    // After a wait (a DAC that dropped out and came back) the pictures go on at their pace
+    // from now, instead of catching up in a burst.
+    due = std::max(due, std::chrono::steady_clock::now());
     rig.output.TransformAndSend(animation.StagePoints(rig.output.StagedPoints()));
     ++sent;
   }

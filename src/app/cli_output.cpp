@@ -132,10 +132,11 @@ bool OutputRig::WaitUntilReady(std::chrono::milliseconds patience) {
   }
 }
 
-std::chrono::milliseconds OutputRig::Patience(size_t points) const {
+std::chrono::milliseconds OutputRig::Patience(size_t points, bool sentBefore) const {
   const int64_t slowestPassMs =
       static_cast<int64_t>(points) * 1000 / std::max(output.Scanspeed.Min() * 1000, 1);
-  return std::chrono::milliseconds(1000 + 2 * slowestPassMs);
+  const int64_t outageMs = sentBefore ? 5000 : 0;
+  return std::chrono::milliseconds(1000 + outageMs + 2 * slowestPassMs);
 }
 
 }  // namespace lumarex::cli

@@ -56,8 +56,10 @@ struct OutputRig {
   // longer than `patience`.
   bool WaitUntilReady(std::chrono::milliseconds patience);
   // How long a device may take to take the next frame after one of `points` points at the
-  // slowest scan speed, plus a second for a network DAC to reconnect.
-  std::chrono::milliseconds Patience(size_t points) const;
+  // slowest scan speed, plus a second for a network DAC to connect. Once the device has taken
+  // frames (`sentBefore`), a few seconds more: a DAC that drops out (power cycled, a network
+  // that blinks) is tried again by its driver every second and plays on once it is back.
+  std::chrono::milliseconds Patience(size_t points, bool sentBefore = false) const;
 };
 
 }  // namespace lumarex::cli

@@ -55,7 +55,7 @@ void Send(const SendOptions& o, CliContext& context) {
   size_t lastPoints = 0;
   for (;;) {
     if (o.seconds ? SteadyClock::now() >= until : sent >= o.count) break;
-    if (!rig.WaitUntilReady(rig.Patience(lastPoints))) {
+    if (!rig.WaitUntilReady(rig.Patience(lastPoints, sent > 0))) {
       std::cerr << "lumarex-cli: the device did not become ready after " << sent << " frames\n";
       context.Failed();
       break;

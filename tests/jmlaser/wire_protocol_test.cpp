@@ -92,10 +92,7 @@ class Answers {
 };
 
 TEST(WireProtocols, ASeedCutAtAnyLengthIsReadFromItsOwnBytesOnly) {
-  // The seeds sit beside the tests in the source tree; this folder's path comes with the
-  // client script's.
-  const auto seeds = std::filesystem::path(LUMAREX_NPM_CLIENT_SCRIPT).parent_path() / "../.." /
-                     "fuzz/jmlaser/seeds";
+  const std::filesystem::path seeds(LUMAREX_PROTOCOL_SEEDS);
   size_t files = 0;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(seeds)) {
     if (!entry.is_regular_file()) continue;
