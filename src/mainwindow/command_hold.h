@@ -17,8 +17,6 @@ class CommandHold {
     for (Control* control : controls) entries_.push_back({control, control->Enabled()});
   }
 
-  bool Held() const { return held_; }
-
   void Hold() {
     if (held_) return;
     held_ = true;
