@@ -190,6 +190,7 @@ cmd_test() {
     with_display ctest --test-dir "$root/build/asan" --output-on-failure -j "$jobs" --timeout 900
 
   run_fuzzers "$root/build/asan/bin"
+  run_tsan
   log "All tests passed"
 }
 
