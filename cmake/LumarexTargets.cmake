@@ -33,9 +33,11 @@ endfunction()
 # A GoogleTest program registered with ctest: lumarex_test(show_tests SOURCES ... DEPS show)
 # Tests see the shared folder as LUMAREX_SHARED_DIR and their build folder as LUMAREX_BIN_DIR.
 # They run without a display (Qt's offscreen platform) and without a sound card; WINDOWED
-# tests need a display (Xvfb in CI) and bring their own main (NO_GTEST_MAIN).
+# tests need a display (Xvfb in CI) and bring their own main (NO_GTEST_MAIN). SERIAL tests run
+# with no other test beside them: they load the machine (programs started in numbers) and would
+# starve the timing of tests that stream to a DAC stand-in.
 function(lumarex_test name)
-  cmake_parse_arguments(ARG "WINDOWED;NO_GTEST_MAIN" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "WINDOWED;NO_GTEST_MAIN;SERIAL" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock)
   if(NOT ARG_NO_GTEST_MAIN)
@@ -51,8 +53,12 @@ function(lumarex_test name)
     set(platform "QT_QPA_PLATFORM=xcb")
   endif()
   include(GoogleTest)
+  set(serial "")
+  if(ARG_SERIAL)
+    set(serial RUN_SERIAL TRUE)
+  endif()
   # Each test carries its program's name as a label, so that a run can pick programs.
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS ${name} ENVIRONMENT
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS ${name} ${serial} ENVIRONMENT
                        "${platform};SDL_AUDIODRIVER=dummy;LUMAREX_DAC_BROADCAST=none")
 endfunction()
 
