@@ -8,6 +8,7 @@
 #include <functional>
 #include <thread>
 
+#include "tests/jmlaser/dac_test_support.h"
 #include "tests/jmlaser/etherdream_stand_in.h"
 
 namespace lumarex::jmlaser {
@@ -15,16 +16,11 @@ namespace {
 
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
+using testing::DrainingPauses;
 using testing::EtherDreamStandIn;
-
-bool WaitUntil(const std::function<bool()>& done, milliseconds timeout) {
-  const auto deadline = steady_clock::now() + timeout;
-  while (!done()) {
-    if (steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(milliseconds(2));
-  }
-  return true;
-}
+using testing::Prompt;
+using testing::WaitUntil;
+using testing::WatchForPauses;
 
 std::vector<DacPoint> Square(size_t count, uint8_t red) {
   std::vector<DacPoint> points(count);
@@ -36,15 +32,6 @@ std::vector<DacPoint> Square(size_t count, uint8_t red) {
     points[k].i = static_cast<uint8_t>(red / 3);
   }
   return points;
-}
-
-// Runs an entry-point-like call and checks that it came back within a frame period.
-template <typename Call>
-auto Prompt(Call call) {
-  const auto start = steady_clock::now();
-  auto result = call();
-  EXPECT_LT(steady_clock::now() - start, milliseconds(20));
-  return result;
 }
 
 class EtherDreamDacTest : public ::testing::Test {
@@ -158,6 +145,7 @@ TEST_F(EtherDreamDacTest, LaterSearchesAnswerAtOnceAndForgetQuietDacs) {
 }
 
 TEST_F(EtherDreamDacTest, StreamsTheFrameOverAndOverWithoutUnderflowAndStopsTheDac) {
+  const auto since = WatchForPauses();
   auto stream = Open();
   ASSERT_TRUE(stream);
   EXPECT_FALSE(stream->IsReady()) << "not ready before output starts";
@@ -168,10 +156,13 @@ TEST_F(EtherDreamDacTest, StreamsTheFrameOverAndOverWithoutUnderflowAndStopsTheD
   std::this_thread::sleep_for(milliseconds(1500));
 
   const auto stats = dac_.Snapshot();
-  EXPECT_EQ(stats.underflows, 0);
-  EXPECT_EQ(stats.begins, 1);
+  // Only a pause of the whole machine may run it dry; the driver then prepares and begins
+  // again, after the data the idle DAC refused.
+  const int paused = DrainingPauses(since);
+  EXPECT_LE(stats.underflows, paused);
+  EXPECT_EQ(stats.begins, 1 + stats.underflows);
   EXPECT_EQ(stats.rate, 30000u);
-  EXPECT_EQ(stats.naksSent, 0);
+  EXPECT_LE(stats.naksSent, stats.underflows);
   // 1.5 s at 30000 points per second, less the start.
   EXPECT_GT(stats.pointsPlayed, 35000u);
   EXPECT_LT(stats.pointsReceived, stats.pointsPlayed + 1800);
@@ -191,7 +182,10 @@ TEST_F(EtherDreamDacTest, StreamsTheFrameOverAndOverWithoutUnderflowAndStopsTheD
     return 0;
   });
   ASSERT_TRUE(WaitUntil([&] { return dac_.Snapshot().playbackState == 0; }, milliseconds(500)));
-  EXPECT_GE(dac_.Snapshot().commands['s'], 1);
+  // A DAC a pause ran dry just before is idle already and needs no stop.
+  if (DrainingPauses(since) == paused) {
+    EXPECT_GE(dac_.Snapshot().commands['s'], 1);
+  }
   EXPECT_FALSE(stream->IsReady());
 }
 
@@ -227,6 +221,7 @@ TEST_F(EtherDreamDacTest, PacesASmallBufferFromItsBroadcastWithoutOverflowingIt)
 }
 
 TEST_F(EtherDreamDacTest, ANewFrameFollowsTheOldOneAtTheEndOfAPassAndChangesTheRateThere) {
+  const auto since = WatchForPauses();
   auto stream = OpenStarted();
   ASSERT_TRUE(stream);
   const auto first = Square(100, 30);
@@ -241,6 +236,10 @@ TEST_F(EtherDreamDacTest, ANewFrameFollowsTheOldOneAtTheEndOfAPassAndChangesTheR
   std::this_thread::sleep_for(milliseconds(100));
 
   const auto stats = dac_.Snapshot();
+  if (stats.underflows > 0 && stats.underflows <= DrainingPauses(since)) {
+    // A DAC run dry takes its next rate with its begin, not queued: nothing to judge here.
+    GTEST_SKIP() << "the machine paused and ran the DAC dry " << stats.underflows << " times";
+  }
   EXPECT_EQ(stats.underflows, 0);
   EXPECT_EQ(stats.commands['q'], 1);
   EXPECT_EQ(stats.rateMarksPlayed, 1);
@@ -289,6 +288,7 @@ TEST_F(EtherDreamDacTest, ADroppedConnectionIsNotReadyUntilItHasReconnectedByIts
 }
 
 TEST_F(EtherDreamDacTest, RecoversFromRefusedDataByPreparingAgain) {
+  const auto since = WatchForPauses();
   auto stream = OpenStreaming();
   ASSERT_TRUE(stream);
   std::this_thread::sleep_for(milliseconds(200));
@@ -301,7 +301,7 @@ TEST_F(EtherDreamDacTest, RecoversFromRefusedDataByPreparingAgain) {
   const auto stats = dac_.Snapshot();
   EXPECT_GT(stats.pointsPlayed, before + 6000) << "still streaming after the refusals";
   EXPECT_EQ(stats.connections, 1);
-  EXPECT_EQ(stats.underflows, 0);
+  EXPECT_LE(stats.underflows, DrainingPauses(since));
   EXPECT_TRUE(stream->IsReady());
 }
 
@@ -385,6 +385,7 @@ TEST_F(EtherDreamDacTest, ANamedDacThatIsNotThereIsNeverReadyAndClosesPromptly) 
 // The scan-fail watchdog (a 200 ms hold here): a held spot stops playback; a new frame
 // starts it again.
 TEST_F(EtherDreamDacTest, AHeldSpotStopsPlaybackUntilTheNextFrame) {
+  const auto since = WatchForPauses();
   options_.watchdogHold = milliseconds(200);
   family_ = std::make_unique<EtherDreamFamily>(options_);
   auto stream = OpenStarted();
@@ -394,7 +395,7 @@ TEST_F(EtherDreamDacTest, AHeldSpotStopsPlaybackUntilTheNextFrame) {
   ASSERT_TRUE(WaitUntil([&] { return dac_.Snapshot().playbackState == 2; }, milliseconds(300)));
   ASSERT_TRUE(WaitUntil([&] { return dac_.Snapshot().playbackState == 0; }, milliseconds(400)));
   EXPECT_EQ(dac_.Snapshot().commands['s'], 1);
-  EXPECT_EQ(dac_.Snapshot().underflows, 0) << "stopped, not run dry";
+  EXPECT_LE(dac_.Snapshot().underflows, DrainingPauses(since)) << "stopped, not run dry";
   ASSERT_EQ(stream->Write(Square(200, 255), 30000, false), kJmLaserOk);
   ASSERT_TRUE(WaitUntil([&] { return dac_.Snapshot().playbackState == 2; }, milliseconds(500)));
   std::this_thread::sleep_for(milliseconds(300));

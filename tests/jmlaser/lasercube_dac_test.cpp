@@ -17,10 +17,12 @@ namespace {
 
 namespace lc = lasercube;
 using std::chrono::milliseconds;
+using testing::DrainingPauses;
 using testing::LaserCubeStandIn;
 using testing::Prompt;
 using testing::Ramp;
 using testing::WaitUntil;
+using testing::WatchForPauses;
 
 // A cube on ports of its own, so that no other test's cube or host hears it.
 std::unique_ptr<LaserCubeStandIn> CubeOnFreePorts(LaserCubeStandIn::Options options) {
@@ -88,6 +90,7 @@ TEST(LaserCubeDac, FindsCubesByBroadcastAndByNameWithTheirModelSerialAndRate) {
 }
 
 TEST(LaserCubeDac, KeepsASmallRingBufferFedForFiveSecondsWithTheExactPoints) {
+  const auto since = WatchForPauses();
   LaserCubeStandIn::Options small;
   small.bufferSize = 1500;
   auto cube = CubeOnFreePorts(small);
@@ -101,7 +104,7 @@ TEST(LaserCubeDac, KeepsASmallRingBufferFedForFiveSecondsWithTheExactPoints) {
 
   const auto stats = cube->Snapshot();
   EXPECT_EQ(stats.overflowed, 0u);
-  EXPECT_EQ(stats.underflows, 0);
+  EXPECT_LE(stats.underflows, DrainingPauses(since)) << "only a pause of the machine runs it dry";
   EXPECT_EQ(stats.rate, 20000u);
   EXPECT_TRUE(stats.outputOn);
   EXPECT_TRUE(stats.repliesOn);
@@ -118,8 +121,9 @@ TEST(LaserCubeDac, KeepsASmallRingBufferFedForFiveSecondsWithTheExactPoints) {
     stream->Stop();
     return 0;
   });
+  // Output off, then replies off: two datagrams, taken one after the other.
   ASSERT_TRUE(WaitUntil([&] { return !cube->Snapshot().outputOn; }, milliseconds(500)));
-  EXPECT_FALSE(cube->Snapshot().repliesOn);
+  EXPECT_TRUE(WaitUntil([&] { return !cube->Snapshot().repliesOn; }, milliseconds(500)));
 }
 
 TEST(LaserCubeDac, AGoneCubeIsNotReadyAndAWatchdogSwitchesAHeldSpotOff) {

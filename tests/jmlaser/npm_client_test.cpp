@@ -12,12 +12,15 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/jmlaser/dac_test_support.h"
 #include "tests/jmlaser/etherdream_stand_in.h"
 
 namespace lumarex::jmlaser {
 namespace {
 
+using testing::DrainingPauses;
 using testing::EtherDreamStandIn;
+using testing::WatchForPauses;
 
 // What the client puts on the wire for a position of 0..1: its own mapping, then its writer,
 // which stores negative values one too low (it adds 65535, not 65536).
@@ -47,6 +50,7 @@ TEST(EtherDreamNpmClient, DiscoversTheStandInStreamsWithoutUnderflowAndStopsClea
   }
   if (std::system("node --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "node is missing";
 
+  const auto since = WatchForPauses();
   // The client knows only the standard ports: commands on 7765, broadcasts to 7654.
   EtherDreamStandIn::Options options;
   options.port = 7765;
@@ -73,18 +77,26 @@ TEST(EtherDreamNpmClient, DiscoversTheStandInStreamsWithoutUnderflowAndStopsClea
   ASSERT_EQ(WEXITSTATUS(status), 0) << output.str();
 
   const auto stats = dac->Snapshot();
-  EXPECT_EQ(stats.connections, 1) << output.str();
-  EXPECT_EQ(stats.begins, 1);
-  EXPECT_EQ(stats.underflows, 0);
+  // Only a pause of the whole machine may run it dry. The client then connects again and
+  // streams its pattern from the start: each underflow may cost one connection.
+  EXPECT_LE(stats.underflows, DrainingPauses(since)) << output.str();
+  EXPECT_LE(stats.connections, 1 + stats.underflows) << output.str();
+  EXPECT_LE(stats.begins, stats.connections + stats.underflows);
   EXPECT_EQ(stats.emergencyStops, 1) << "the client stops with an emergency stop";
-  EXPECT_EQ(stats.closedByClient, 1);
+  EXPECT_EQ(stats.closedByClient, stats.connections);
   EXPECT_EQ(stats.rate, 20000u);
   EXPECT_GT(stats.pointsPlayed, 50000u) << "about 3 s at 20000 points per second";
 
   const auto points = dac->ReceivedPoints();
   ASSERT_GT(points.size(), 1000u);
-  for (size_t k = 0; k < points.size(); ++k) {
-    ASSERT_EQ(points[k], ClientPoint(static_cast<int>(k % 300))) << "point " << k;
+  int restarts = 0;
+  for (size_t k = 0, pattern = 0; k < points.size(); ++k, ++pattern) {
+    if (points[k] != ClientPoint(static_cast<int>(pattern % 300)) && points[k] == ClientPoint(0) &&
+        restarts < stats.connections - 1) {
+      ++restarts;  // a new connection's pattern
+      pattern = 0;
+    }
+    ASSERT_EQ(points[k], ClientPoint(static_cast<int>(pattern % 300))) << "point " << k;
   }
 }
 
