@@ -29,15 +29,6 @@ bool Load(CliContext& context, const std::string& name, bool merge, const AfterL
 
 }  // namespace
 
-bool LoadSucceeded(const std::string& ioStatus) {
-  // An ILDA file with a palette section reports "Ildafile IO" and is read all the same.
-  return ioStatus == "I.O." || ioStatus.starts_with("Ildafile IO");
-}
-
-bool WriteSucceeded(const std::string& ioStatus) {
-  return ioStatus == "I.O.";
-}
-
 bool LoadWithMerges(CliContext& context, const std::string& file,
                     const std::vector<std::string>& merges, const AfterLoad& afterLoad) {
   if (!Load(context, file, false, afterLoad)) return false;

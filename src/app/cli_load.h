@@ -9,9 +9,8 @@
 
 namespace lumarex::cli {
 
-// Whether a reader's IoStatus tells of a show read whole, and a writer's of a file written.
-bool LoadSucceeded(const std::string& ioStatus);
-bool WriteSucceeded(const std::string& ioStatus);
+using lumarex::LoadSucceeded;
+using lumarex::WriteSucceeded;
 
 // Called after each load or merge with what it did, while the store shows its outcome.
 using AfterLoad = std::function<void(const LoadResult&)>;

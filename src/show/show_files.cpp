@@ -156,4 +156,10 @@ bool SaveShowFile(ShowStore& store, const std::string& fileName, int32_t firstFr
   return SaveShow(store, *writer, fileName, firstFrame, lastFrame, desktop, progress);
 }
 
+bool LoadSucceeded(const std::string& ioStatus) {
+  return ioStatus == "I.O." || ioStatus.starts_with("Ildafile IO");
+}
+
+bool WriteSucceeded(const std::string& ioStatus) { return ioStatus == "I.O."; }
+
 }  // namespace lumarex

@@ -73,6 +73,11 @@ LoadResult LoadShow(ShowStore& store, ShowReaders& readers, const std::string& f
 bool LoadShowFile(ShowStore& store, ShowReaders& readers, const std::string& fileName, bool merge,
                   DesktopServices& desktop);
 
+// Whether a reader's IoStatus tells of a show read whole (an ILDA file with a palette section
+// reports "Ildafile IO" and is read all the same), and a writer's of a file written.
+bool LoadSucceeded(const std::string& ioStatus);
+bool WriteSucceeded(const std::string& ioStatus);
+
 // The "Load Pal for Cat" command: reads the file as a palette when its upper-case extension
 // contains "PAL". False (nothing read) otherwise; the outcome is in store.IoStatus.
 bool LoadPaletteFile(ShowStore& store, const std::string& fileName);

@@ -1,0 +1,137 @@
+#include "control/set_list.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/atomic_file.h"
+
+namespace lumarex {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Trimmed(std::string line) {
+  const auto notSpace = [](unsigned char c) { return !std::isspace(c); };
+  line.erase(line.begin(), std::find_if(line.begin(), line.end(), notSpace));
+  line.erase(std::find_if(line.rbegin(), line.rend(), notSpace).base(), line.end());
+  return line;
+}
+
+// A line of the list as a path: lists from other systems may use file URLs and backslashes.
+std::string EntryPath(std::string line, const fs::path& folder) {
+  if (line.rfind("file://", 0) == 0) line.erase(0, 7);
+  std::replace(line.begin(), line.end(), '\\', '/');
+  fs::path entry(line);
+  if (entry.is_relative()) entry = folder / entry;
+  return entry.lexically_normal().string();
+}
+
+// How an entry is written into a list in `folder`: relative where it lies below the folder.
+std::string ListedPath(const std::string& entry, const fs::path& folder) {
+  const fs::path relative = fs::path(entry).lexically_relative(folder);
+  if (relative.empty() || *relative.begin() == "..") return entry;
+  return relative.string();
+}
+
+fs::path FolderOf(const std::string& path) {
+  return fs::absolute(fs::path(path)).lexically_normal().parent_path();
+}
+
+}  // namespace
+
+SetList::ReadResult SetList::Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return {false, "cannot open " + path};
+  const fs::path folder = FolderOf(path);
+  std::vector<std::string> entries;
+  std::string line;
+  bool first = true;
+  while (std::getline(in, line)) {
+    if (first && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);  // a UTF-8 mark
+    first = false;
+    line = Trimmed(std::move(line));
+    if (line.empty() || line[0] == '#') continue;
+    entries.push_back(EntryPath(line, folder));
+  }
+  if (in.bad()) return {false, "cannot read " + path};
+  entries_ = std::move(entries);
+  current_.reset();
+  path_ = path;
+  return {true, {}};
+}
+
+bool SetList::Write(const std::string& path) {
+  const fs::path folder = FolderOf(path);
+  std::ostringstream text;
+  for (const std::string& entry : entries_) text << ListedPath(entry, folder) << '\n';
+  const std::string bytes = text.str();
+  AtomicFile file;
+  if (!file.Open(path) || !file.Write(bytes.data(), bytes.size()) || !file.Commit()) return false;
+  path_ = path;
+  return true;
+}
+
+void SetList::SetCurrent(std::optional<size_t> index) {
+  current_ = index && *index < entries_.size() ? index : std::nullopt;
+}
+
+void SetList::Add(const std::string& path) {
+  entries_.push_back(fs::absolute(fs::path(path)).lexically_normal().string());
+}
+
+void SetList::Remove(size_t index) {
+  if (index >= entries_.size()) return;
+  entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(index));
+  if (!current_) return;
+  if (*current_ == index) {
+    current_.reset();
+  } else if (*current_ > index) {
+    --*current_;
+  }
+}
+
+bool SetList::MoveUp(size_t index) {
+  if (index == 0 || index >= entries_.size()) return false;
+  std::swap(entries_[index - 1], entries_[index]);
+  if (current_ == index) {
+    current_ = index - 1;
+  } else if (current_ == index - 1) {
+    current_ = index;
+  }
+  return true;
+}
+
+bool SetList::MoveDown(size_t index) {
+  return MoveUp(index + 1);
+}
+
+void SetList::Clear() {
+  entries_.clear();
+  current_.reset();
+}
+
+std::optional<size_t> SetList::Next(bool wrap) const {
+  if (entries_.empty()) return std::nullopt;
+  if (!current_) return 0;
+  if (*current_ + 1 < entries_.size()) return *current_ + 1;
+  return wrap ? std::optional<size_t>(0) : std::nullopt;
+}
+
+std::optional<size_t> SetList::Previous(bool wrap) const {
+  if (entries_.empty()) return std::nullopt;
+  if (!current_) return wrap ? std::optional<size_t>(entries_.size() - 1) : std::nullopt;
+  if (*current_ > 0) return *current_ - 1;
+  return wrap ? std::optional<size_t>(entries_.size() - 1) : std::nullopt;
+}
+
+bool SetList::IsSetListPath(const std::string& path) {
+  std::string extension = fs::path(path).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension == ".m3u" || extension == ".m3u8";
+}
+
+}  // namespace lumarex
