@@ -1,7 +1,13 @@
 #include "control/control_registry.h"
 
+#include "control/event_stream.h"
+#include "control/set_list_panel.h"
+
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <vector>
 
 #include "tests/mainwindow/window_fixture.h"
@@ -152,6 +158,69 @@ TEST_F(ControlRegistryTest, ControlsMoveAsTheirWidgetsAndCommandsAsTheirKeys) {
   EXPECT_NE(driver.Log().find("Stop 100"), std::string::npos) << driver.Log();
   EXPECT_EQ(log.back().command, "Blackout");
   EXPECT_STREQ(SourceName(log.back().source), "key");
+}
+
+// The set list's tool window as an operator uses it: shows added by the dialog and by
+// dropping, reordered, gone to by double-click, saved; an installation's event stream beside.
+TEST_F(ControlRegistryTest, TheSetListPanelEditsGoesAndSavesAndTheEventsTellIt) {
+  std::ostringstream events;
+  EventStream stream(*registry, events, clock);
+  SetListPanel panel(*registry, desktop);
+  int changes = 0;
+  panel.OnChanged = [&changes] { ++changes; };
+  const std::string a = WriteShow("a.ild", 3);
+  const std::string b = WriteShow("b.ild", 4);
+  const std::string c = WriteShow("c.ild", 2);
+  desktop.openAnswers.push_back(a);
+  panel.Add();
+  panel.AddFiles({b, c});
+  EXPECT_EQ(panel.Title(), "(neu)");
+  ASSERT_EQ(panel.Rows().size(), 3u);
+  EXPECT_EQ(panel.Rows()[1].text, "   2  b.ild");
+
+  panel.Select(2);
+  panel.MoveUp();
+  EXPECT_EQ(panel.Selected(), 1u) << "the selection moves with its entry";
+  EXPECT_EQ(panel.Rows()[1].text, "   2  c.ild");
+  ASSERT_TRUE(panel.Activate(1));
+  EXPECT_TRUE(registry->Playing());
+  EXPECT_EQ(registry->ShowName(), "c.ild");
+  EXPECT_EQ(panel.Rows()[1].text, "\u25B6 2  c.ild");
+  EXPECT_TRUE(panel.Rows()[1].current);
+  panel.Select(0);
+  panel.Remove();
+  EXPECT_EQ(panel.Rows()[0].text, "\u25B6 1  c.ild") << "the show on stage stays marked";
+
+  desktop.saveAnswers.push_back(dir.File("no/such/folder/list.m3u"));
+  EXPECT_FALSE(panel.Save());
+  EXPECT_EQ(desktop.messages.back(),
+            "Setliste nicht gespeichert: " + dir.File("no/such/folder/list.m3u"));
+  desktop.saveAnswers.push_back(dir.File("list.m3u"));
+  ASSERT_TRUE(panel.Save());
+  EXPECT_EQ(panel.Title(), dir.File("list.m3u"));
+  std::ifstream written(dir.File("list.m3u"));
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "c.ild\nb.ild\n");
+  EXPECT_GT(changes, 5);
+
+  // One line a command, and the show and the playing state as they changed.
+  std::vector<nlohmann::json> lines;
+  std::istringstream in(events.str());
+  for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+  const auto go = std::find_if(lines.begin(), lines.end(),
+                               [](const auto& j) { return j.value("command", "") == "Go"; });
+  ASSERT_NE(go, lines.end());
+  EXPECT_EQ((*go)["source"], "widget");
+  EXPECT_EQ((*go)["argument"], "2");
+  EXPECT_EQ((*go)["done"], true);
+  const auto show = std::find_if(lines.begin(), lines.end(), [](const auto& j) {
+    return j.value("event", "") == "show" && j.value("file", "") == "c.ild";
+  });
+  ASSERT_NE(show, lines.end());
+  EXPECT_EQ((*show)["entry"], 2);
+  EXPECT_NE(
+      std::find(lines.begin(), lines.end(),
+                nlohmann::json{{"t_ms", (*show)["t_ms"]}, {"event", "playing"}, {"value", 1}}),
+      lines.end());
 }
 
 }  // namespace
