@@ -104,11 +104,11 @@ run_fuzzers() {
 }
 
 # The independent Ether Dream and LaserCube clients that the driver tests hold the DAC
-# stand-ins against.
+# stand-ins against, and the sACN sender of the DMX input's test.
 install_test_node_packages() {
   npm install --prefix "$1/node" --no-audit --no-fund --silent @laser-dac/ether-dream@0.4.2 \
-    @laser-dac/lasercube-wifi@0.5.9 ||
-    echo "npm install failed: the Ether Dream and LaserCube client tests will be skipped" >&2
+    @laser-dac/lasercube-wifi@0.5.9 sacn@4.6.2 ||
+    echo "npm install failed: the Ether Dream, LaserCube and sACN client tests will be skipped" >&2
 }
 
 # Wraps the release build into the .deb (build/release/lumarex_<version>_<arch>.deb) and

@@ -24,6 +24,9 @@ install(FILES "${lumarex_packaging_dir}/lumarex.svg" DESTINATION share/icons/hic
 install(FILES "${lumarex_packaging_dir}/60-lumarex-helios.rules"
         DESTINATION ${LUMAREX_INSTALL_UDEVRULESDIR})
 install(FILES "${CMAKE_SOURCE_DIR}/README.md" DESTINATION share/doc/lumarex)
+# An example user unit of an installation that plays a set list all day (`systemctl --user
+# enable --now lumarex-show.service`).
+install(FILES "${lumarex_packaging_dir}/lumarex-show.service" DESTINATION lib/systemd/user)
 
 set(lumarex_programs lumarex-cli)
 if(TARGET lumarex)

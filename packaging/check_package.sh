@@ -23,7 +23,8 @@ depends_names="$(tr ',|' '\n\n' <<<"$depends" | awk '{ print $1 }')"
 needs() {
   grep -qxF "$1" <<<"$depends_names" || fail "Depends lacks $1: $depends"
 }
-for package in libc6 libstdc++6 libsdl2-2.0-0 libsndfile1 libmpg123-0 libusb-1.0-0 libgl1-mesa-dri; do
+for package in libc6 libstdc++6 libsdl2-2.0-0 libsndfile1 libmpg123-0 libusb-1.0-0 libgl1-mesa-dri liblo7 \
+  librtmidi6; do
   needs "$package"
 done
 
@@ -34,6 +35,7 @@ expected=(
   /usr/share/icons/hicolor/scalable/apps/lumarex.svg
   /usr/share/mime/packages/lumarex.xml
   /usr/share/man/man1/lumarex-cli.1.gz
+  /usr/lib/systemd/user/lumarex-show.service
 )
 if [ -e "$built/lumarex" ]; then
   expected+=(/usr/bin/lumarex /usr/share/applications/lumarex.desktop /usr/share/man/man1/lumarex.1.gz)
@@ -83,6 +85,11 @@ loaded="$(sed -n 's/.*calling init: \(.*libjmlaser\.so\).*/\1/p' "$work"/loader.
   fail "lumarex-cli loaded $loaded instead of the installed driver library"
 
 "$usr/bin/lumarex-cli" demo "$work/demo.ild" || fail "lumarex-cli demo failed"
+# The example unit runs the program the package installs, with options it takes.
+unit="$root/usr/lib/systemd/user/lumarex-show.service"
+exec_start="$(sed -n 's/^ExecStart=//p' "$unit")"
+[ -x "$root${exec_start%% *}" ] || fail "the example unit runs ${exec_start%% *}, which is not in the package"
+"$usr/bin/lumarex-cli" serve --help >/dev/null || fail "lumarex-cli serve is missing"
 [ "$(head -c 4 demo.ild)" = "ILDA" ] || fail "lumarex-cli demo wrote no ILDA show"
 [ -s demo.wav ] || fail "lumarex-cli demo wrote no music"
 echo "package check: $(basename "$deb") passed ($(du -k "$deb" | cut -f1) KiB)"

@@ -3,10 +3,12 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QTimer>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 
 #include "qt/program.h"
 
@@ -25,6 +27,61 @@ void SayGoodbye(bool onScreen) {
   lumarex::qt::WaitProcessingEvents(800);
 }
 
+// --midi takes its port name part only when one follows: a bare --midi (the last argument, or
+// one followed by an option or by a file that exists) is given an empty one.
+QStringList WithMidiName(QStringList arguments) {
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
+    if (arguments[i] != "--midi") continue;
+    const bool named = i + 1 < arguments.size() && !arguments[i + 1].startsWith('-') &&
+                       !QFileInfo::exists(arguments[i + 1]);
+    if (named) {
+      arguments[i] = "--midi=" + arguments[i + 1];
+      arguments.removeAt(i + 1);
+    } else {
+      arguments[i] = "--midi=";
+    }
+  }
+  return arguments;
+}
+
+// A number option in its range, or a message and false.
+bool ReadNumber(const QCommandLineParser& parser, const QString& name, int low, int high,
+                std::optional<int>& value) {
+  if (!parser.isSet(name)) return true;
+  bool ok = false;
+  const int number = parser.value(name).toInt(&ok);
+  if (!ok || number < low || number > high) {
+    std::cerr << "lumarex: --" << name.toStdString() << " takes a number " << low << ".." << high
+              << '\n';
+    return false;
+  }
+  value = number;
+  return true;
+}
+
+bool ReadInputOptions(const QCommandLineParser& parser, lumarex::qt::Program::Options& options) {
+  lumarex::RemoteInputOptions& in = options.inputs;
+  std::optional<int> osc, universe, address, channel;
+  if (!ReadNumber(parser, "osc", 1, 65535, osc) ||
+      !ReadNumber(parser, "dmx-universe", 0, 63999, universe) ||
+      !ReadNumber(parser, "dmx-address", 1, 509, address) ||
+      !ReadNumber(parser, "midi-channel", 1, 16, channel)) {
+    return false;
+  }
+  if (osc) in.oscPort = static_cast<uint16_t>(*osc);
+  if (universe) in.dmxUniverse = static_cast<uint16_t>(*universe);
+  if (address) in.dmxAddress = static_cast<uint16_t>(*address);
+  in.midiChannel = channel;
+  in.artnet = parser.isSet("artnet");
+  in.sacn = parser.isSet("sacn");
+  if (parser.isSet("midi")) in.midiPort = parser.value("midi").toStdString();
+  in.midiMap = parser.value("midi-map").toStdString();
+  in.artnetAddress = parser.value("artnet-address").toStdString();
+  in.sacnInterface = parser.value("sacn-interface").toStdString();
+  options.setList = parser.value("setlist").toStdString();
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -35,12 +92,31 @@ int main(int argc, char** argv) {
   parser.addHelpOption();
   parser.addOption({"play", "Press Play once the show is loaded."});
   parser.addOption({"loop", "Start the show again at its end (Extras > Wiederholen)."});
-  parser.addOption({"verbose", "Print the start-up steps and the device probe."});
+  parser.addOption({"verbose", "Print the start-up steps, the device probe and every command."});
+  parser.addOption({"setlist", "Open a set list (.m3u, .m3u8) and cue its first entry.", "LIST"});
+  parser.addOption({"osc", "Receive OSC on this UDP port.", "PORT"});
+  parser.addOption({"artnet", "Receive Art-Net DMX (UDP 6454)."});
+  parser.addOption({"sacn", "Receive sACN / E1.31 DMX (UDP 5568)."});
+  parser.addOption({"dmx-universe", "DMX universe (default 0 for Art-Net, 1 for sACN).", "U"});
+  parser.addOption({"dmx-address", "First of the four DMX channels (default 1).", "A"});
+  parser.addOption({"midi",
+                    "Receive MIDI on the input port \"Lumarex\"; with NAME, connect every "
+                    "output port whose name contains it.",
+                    "NAME"});
+  parser.addOption({"artnet-address",
+                    "Also take Art-Net sent to this IPv4 address of ours (a desk on this "
+                    "computer).",
+                    "IP"});
+  parser.addOption(
+      {"sacn-interface", "Join the sACN multicast group on this IPv4 address's interface.", "IP"});
+  parser.addOption({"midi-channel", "Only this MIDI channel, 1..16 (default: any).", "N"});
+  parser.addOption({"midi-map", "MIDI map file (JSON).", "FILE"});
   parser.addPositionalArgument("SHOW", "A show file to load as \"Load File\" loads it.", "[SHOW]");
-  parser.process(app);
+  parser.process(WithMidiName(QApplication::arguments()));
 
   lumarex::qt::Program::Options options;
   options.verbose = parser.isSet("verbose");
+  if (!ReadInputOptions(parser, options)) return 2;
   lumarex::qt::Program program(options);
   lumarex::SingleInstanceGuard guard(lumarex::Tform1::kInstanceName);
   const lumarex::StartOutcome outcome = program.Start(&guard);

@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "qt/remote_window.h"
+#include "qt/set_list_window.h"
 #include "show/file_names.h"
 
 namespace lumarex::qt {
@@ -104,6 +106,7 @@ void MainWindow::BuildMenus(Tform1& f) {
   QMenu* show = bar->addMenu(QString::fromStdString(f.Showparameter.Caption()));
   AddAction(*show, "SaveParameter1", f.SaveParameter1);
   QMenu* extras = bar->addMenu(QString::fromStdString(f.Extras.Caption()));
+  extras_ = extras;
   AddAction(*extras, "Kill_Frame_2_4", f.Kill_Frame_2_4);
   AddAction(*extras, "Wiederholen", f.Wiederholen, true);
   QAction* outputView = AddAction(*extras, "Ausgabeansicht", f.Ausgabeansicht, true);
@@ -125,8 +128,40 @@ void MainWindow::BuildMenus(Tform1& f) {
   addTop("Info", f.Info)->setShortcut(QKeySequence(Qt::Key_F1));
 }
 
-void MainWindow::Bind(Tform1& f) {
+void MainWindow::BindSetList(SetListPanel& panel) {
+  setListWindow_ = new SetListWindow(panel, this);
+  QAction* open = extras_->addAction(SetListPanel::kCaption);
+  open->setObjectName("Setliste");
+  actions_.Add("Setliste", open);
+  connect(open, &QAction::triggered, [this] {
+    setListWindow_->move(geometry().topRight() + QPoint(8, 360));
+    setListWindow_->show();
+    setListWindow_->raise();
+  });
+}
+
+void MainWindow::BindRemote(RemotePanel& panel) {
+  remoteWindow_ = new RemoteWindow(panel, this);
+  QAction* open = extras_->addAction(RemotePanel::kCaption);
+  open->setObjectName("Fernsteuerung");
+  actions_.Add("Fernsteuerung", open);
+  connect(open, &QAction::triggered, [this] {
+    remoteWindow_->move(geometry().topRight() + QPoint(8, 0));
+    remoteWindow_->show();
+    remoteWindow_->raise();
+  });
+}
+
+void MainWindow::ReleaseTools() {
+  delete remoteWindow_;
+  remoteWindow_ = nullptr;
+  delete setListWindow_;
+  setListWindow_ = nullptr;
+}
+
+void MainWindow::Bind(Tform1& f, ControlRegistry& registry) {
   form_ = &f;
+  registry_ = &registry;
   BuildMenus(f);
   ShowPlayer& p = f.Player;
   LaserAusgabe& o = f.Output;
@@ -188,7 +223,7 @@ void MainWindow::Bind(Tform1& f) {
   // The operator's keys.
   auto key = [this](QKeySequence sequence, Tform1::Key k) {
     auto* shortcut = new QShortcut(sequence, this);
-    connect(shortcut, &QShortcut::activated, [this, k] { form_->KeyPressed(k); });
+    connect(shortcut, &QShortcut::activated, [this, k] { registry_->Key(k); });
   };
   key(QKeySequence(Qt::Key_Space), Tform1::Key::kSpace);
   key(QKeySequence(Qt::Key_Left), Tform1::Key::kLeft);

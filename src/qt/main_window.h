@@ -5,11 +5,14 @@
 #include <memory>
 #include <vector>
 
+#include "control/control_registry.h"
+#include "control/set_list_panel.h"
 #include "mainwindow/tform1.h"
 #include "qt/control_widgets.h"
 #include "qt/gl_panel.h"
 #include "qt/named_objects.h"
 #include "qt/status_image_view.h"
+#include "remote/remote_panel.h"
 
 class QAction;
 
@@ -29,8 +32,14 @@ class MainWindow final : public QMainWindow {
   GlPanel& OutputView() { return *outputView_; }
   QWidget& OutputViewWindow() { return *outputWindow_; }
 
-  // Binds every widget to the started model.
-  void Bind(Tform1& form);
+  // Binds every widget to the started model; the operator's keys go through the registry.
+  void Bind(Tform1& form, ControlRegistry& registry);
+  // Extras > Setliste opens the set list's tool window.
+  void BindSetList(SetListPanel& panel);
+  // Extras > Fernsteuerung opens the remote inputs' tool window.
+  void BindRemote(RemotePanel& panel);
+  // Closes the tool windows for good, before their models go.
+  void ReleaseTools();
   // The view of a status image, and the widget of a control, by the control's name.
   StatusImageView* StatusView(const QString& name) const;
   QWidget* ControlWidget(const QString& name) const;
@@ -50,10 +59,14 @@ class MainWindow final : public QMainWindow {
   void BuildMenus(Tform1& form);
 
   Tform1* form_ = nullptr;
+  ControlRegistry* registry_ = nullptr;
   QWidget* central_;
   GlPanel* zeichenflaeche_;
   GlPanel* outputView_;
   QWidget* outputWindow_;
+  QMenu* extras_ = nullptr;
+  QWidget* setListWindow_ = nullptr;
+  QWidget* remoteWindow_ = nullptr;
   QProgressBar* progress_ = nullptr;
   NamedObjects<QWidget> widgets_;
   NamedObjects<QAction> actions_;

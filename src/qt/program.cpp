@@ -4,6 +4,8 @@
 #include <QElapsedTimer>
 #include <iostream>
 
+#include "control/event_stream.h"
+
 namespace lumarex::qt {
 
 void WaitProcessingEvents(int ms) {
@@ -41,6 +43,12 @@ Program::Program(const Options& options)
 }
 
 Program::~Program() {
+  // Nothing arrives from outside once the program closes.
+  main_->ReleaseTools();
+  remotePanel_.reset();
+  inputs_.reset();
+  setListPanel_.reset();
+  registry_.reset();
   form_->FormClose();
   showplayTimer_.SetEnabled(false);
   desktop_.beforeEvents = nullptr;
@@ -63,10 +71,32 @@ StartOutcome Program::Start(SingleInstanceGuard* guard) {
               << (outcome == StartOutcome::kAnotherInstance ? "; another copy runs" : "") << '\n';
   }
   if (outcome != StartOutcome::kRunning) return outcome;
-  main_->Bind(*form_);
+  registry_ = std::make_unique<ControlRegistry>(*form_, dispatcher_);
+  if (options_.verbose) {
+    registry_->AddCommandListener(
+        [](const CommandRecord& r) { std::cerr << "Lumarex: " << CommandLogLine(r) << '\n'; });
+  }
+  inputs_ = std::make_unique<RemoteInputs>(*registry_, dispatcher_);
+  setListPanel_ = std::make_unique<SetListPanel>(*registry_, desktop_);
+  main_->Bind(*form_, *registry_);
+  main_->BindSetList(*setListPanel_);
   optimiser_->Bind(form_->Optimiser);
   main_->show();
+  if (!options_.setList.empty()) {
+    const SetList::ReadResult read =
+        registry_->OpenSetList(options_.setList, CommandSource::kWidget);
+    if (!read.ok) Complain(options_.setList + ": " + read.error);
+  }
+  std::string error;
+  if (!inputs_->Start(options_.inputs, error)) Complain(error);
+  remotePanel_ = std::make_unique<RemotePanel>(*inputs_, *registry_, desktop_, options_.inputs);
+  main_->BindRemote(*remotePanel_);
   return outcome;
+}
+
+void Program::Complain(const std::string& text) {
+  std::cerr << "Lumarex: " << text << '\n';
+  desktop_.ShowMessage(text);
 }
 
 }  // namespace lumarex::qt

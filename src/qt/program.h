@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "control/control_registry.h"
+#include "control/set_list_panel.h"
 #include "mainwindow/tform1.h"
 #include "platform/clock.h"
 #include "platform/single_instance.h"
@@ -10,6 +12,8 @@
 #include "qt/main_window.h"
 #include "qt/optimiser_window.h"
 #include "qt/qt_platform.h"
+#include "remote/remote_inputs.h"
+#include "remote/remote_panel.h"
 
 namespace lumarex::qt {
 
@@ -20,6 +24,10 @@ class Program {
   struct Options {
     StartupOptions startup;
     bool verbose = false;
+    // The remote inputs switched on once the windows run, and a set list whose first entry
+    // is cued then.
+    RemoteInputOptions inputs;
+    std::string setList;
   };
 
   explicit Program(const Options& options);
@@ -28,7 +36,8 @@ class Program {
   Program& operator=(const Program&) = delete;
 
   // The start-up (library binding, device probe, audio binding, the guard, the windows); the
-  // main window is shown when it ends running.
+  // main window is shown when it ends running. A set list or a remote input that fails to
+  // open is told on stderr and in a message; the program runs on without it.
   StartOutcome Start(SingleInstanceGuard* guard);
 
   Tform1& Form() { return *form_; }
@@ -37,8 +46,15 @@ class Program {
   QtDesktopServices& Desktop() { return desktop_; }
   SvaUiTimer& FrameClock() { return showplayTimer_; }
   QtUiTimer& StartTimer() { return startTimer_; }
+  // The registry and the inputs exist once Start has run into the running program.
+  ControlRegistry& Registry() { return *registry_; }
+  RemoteInputs& Inputs() { return *inputs_; }
+  SetListPanel& SetListTool() { return *setListPanel_; }
+  RemotePanel& RemoteTool() { return *remotePanel_; }
 
  private:
+  void Complain(const std::string& text);
+
   Options options_;
   QtDispatcher dispatcher_;
   SteadyClock clock_;
@@ -50,6 +66,10 @@ class Program {
   std::unique_ptr<MainWindow> main_;
   std::unique_ptr<OptimiserWindow> optimiser_;
   std::unique_ptr<Tform1> form_;
+  std::unique_ptr<ControlRegistry> registry_;
+  std::unique_ptr<SetListPanel> setListPanel_;
+  std::unique_ptr<RemoteInputs> inputs_;
+  std::unique_ptr<RemotePanel> remotePanel_;
 };
 
 // Waits `ms` milliseconds while the window keeps working.

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "control/control_registry.h"
+#include "tests/mainwindow/window_fixture.h"
+
+namespace lumarex::test {
+
+// The main window with a control registry, the user-interface thread being the test's own
+// (it drains the dispatcher), and a set list of two short shows opened in the registry.
+class DmxWindowTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    registry = std::make_unique<ControlRegistry>(*form, dispatcher);
+    registry->AddCommandListener([this](const CommandRecord& r) { log.push_back(r); });
+    WriteShow("first.ild", 3);
+    WriteShow("second.ild", 5);
+    std::ofstream(dir.File("evening.m3u")) << "#EXTM3U\nfirst.ild\nsecond.ild\n";
+    ASSERT_TRUE(registry->OpenSetList(dir.File("evening.m3u"), CommandSource::kWidget).ok);
+  }
+  // Whatever drives the registry goes before it.
+  void TearDown() override { registry.reset(); }
+
+  void WriteShow(const std::string& name, uint32_t frames) {
+    ShowStore store;
+    for (uint32_t n = 0; n < frames; ++n) {
+      const auto slot = store.NewFrame(2);
+      slot[0] = Blanked(0, 0);
+      slot[1] = Lit(static_cast<int16_t>(100 * n), 0, 255, 0, 0);
+      store.CommitFrame(1, FrameTail::kAllReal);
+    }
+    RecordingDesktop quiet;
+    ASSERT_TRUE(SaveShowFile(store, dir.File(name), 0, static_cast<int32_t>(frames) - 1, quiet));
+  }
+
+  // Runs what the receiving thread posts until `done` holds, for at most `timeout`.
+  bool RunUntil(const std::function<bool()>& done,
+                std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
+    return dispatcher.RunUntil(done, timeout);
+  }
+
+  // Whether the registry did `command` for `source`.
+  bool Done(const std::string& command, CommandSource source) const {
+    for (const CommandRecord& r : log) {
+      if (r.command == command && r.source == source && r.done) return true;
+    }
+    return false;
+  }
+
+  int32_t Value(const char* control) const { return registry->Value(control).value_or(-1); }
+  int32_t PowerMax() const { return registry->FindControl("Dimmen_RGB")->max; }
+
+  QueueDispatcher dispatcher;
+  std::unique_ptr<ControlRegistry> registry;
+  std::vector<CommandRecord> log;
+};
+
+}  // namespace lumarex::test

@@ -1,0 +1,92 @@
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
+#include <cstdlib>
+#include <fstream>
+
+#include "tests/qt/window_fixture.h"
+#include "tests/support/child_process.h"
+#include "tests/support/frame_builder.h"
+
+namespace lumarex {
+namespace {
+
+using test::WindowTest;
+
+// A show of `frames` frames written as ILDA.
+std::string WriteShow(const test::TempDir& dir, const std::string& name, uint32_t frames) {
+  ShowStore store;
+  for (uint32_t n = 0; n < frames; ++n) {
+    const auto slot = store.NewFrame(2);
+    slot[0] = test::Blanked(0, 0);
+    slot[1] = test::Lit(static_cast<int16_t>(1000 * n), 0, 0, 255, 0);
+    store.CommitFrame(1, FrameTail::kAllReal);
+  }
+  test::RecordingDesktop quiet;
+  EXPECT_TRUE(SaveShowFile(store, dir.File(name), 0, static_cast<int32_t>(frames) - 1, quiet));
+  return dir.File(name);
+}
+
+// The set list and remote control windows as an operator uses them: a list opened with Add,
+// an entry gone to by double-click, OSC switched on at run time and a real client's Stop seen
+// in the last commands.
+TEST_F(WindowTest, TheSetListAndRemoteControlWindowsDriveTheShow) {
+  WriteShow(dir, "a.ild", 40);
+  WriteShow(dir, "b.ild", 400);
+  std::ofstream(dir.File("abend.m3u")) << "a.ild\nb.ild\n";
+
+  Main().Action("Setliste")->trigger();
+  auto* setList = Main().findChild<QWidget*>("Setliste");
+  ASSERT_NE(setList, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(setList));
+  program->Desktop().scriptedPaths.push_back(dir.File("abend.m3u"));
+  setList->findChild<QPushButton*>("Add")->click();
+  auto* entries = setList->findChild<QListWidget*>("Eintraege");
+  ASSERT_EQ(entries->count(), 2);
+  EXPECT_EQ(entries->item(0)->text(), QString("\u25B6 1  a.ild")) << "the first entry is cued";
+
+  QTest::qWait(50);  // the view lays its items out
+  const QRect second = entries->visualItemRect(entries->item(1));
+  ASSERT_FALSE(second.isEmpty());
+  // A double-click as the mouse makes it: a click, then the second press.
+  QTest::mouseClick(entries->viewport(), Qt::LeftButton, {}, second.center());
+  QTest::mouseDClick(entries->viewport(), Qt::LeftButton, {}, second.center());
+  EXPECT_TRUE(Form().Player.Playing());
+  EXPECT_EQ(Main().windowTitle(), "Lumarex - b.ild");
+  EXPECT_EQ(entries->item(1)->text(), QString("\u25B6 2  b.ild"));
+  EXPECT_TRUE(entries->item(1)->font().bold());
+  setList->grab().save(QString(LUMAREX_BIN_DIR) + "/../setliste.png");
+
+  Main().Action("Fernsteuerung")->trigger();
+  auto* remote = Main().findChild<QWidget*>("Fernsteuerung");
+  ASSERT_NE(remote, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(remote));
+  auto* states = remote->findChild<QLabel*>("Zustand");
+  EXPECT_TRUE(states->text().startsWith("OSC: aus\nArt-Net: aus\nsACN: aus\nMIDI: aus"))
+      << states->text().toStdString();
+  const int port = test::FreeUdpPort();
+  remote->findChild<QSpinBox*>("OSC_Port")->setValue(port);
+  remote->findChild<QCheckBox*>("OSC")->click();
+  EXPECT_TRUE(states->text().startsWith("OSC: an, Port " + QString::number(port)))
+      << states->text().toStdString();
+  if (std::system("command -v oscsend >/dev/null") != 0) GTEST_SKIP() << "no oscsend";
+  const std::string send = "oscsend localhost " + std::to_string(port) + " /lumarex/stop";
+  ASSERT_EQ(std::system(send.c_str()), 0);
+  auto* messages = remote->findChild<QListWidget*>("Meldungen");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return messages->count() > 0; }, 3000));
+  ASSERT_GT(messages->count(), 0);
+  EXPECT_EQ(messages->item(messages->count() - 1)->text(), "osc: Stop");
+  EXPECT_FALSE(Form().Player.Playing());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return states->text().contains("1 empfangen"); }, 2000))
+      << states->text().toStdString();
+  remote->grab().save(QString(LUMAREX_BIN_DIR) + "/../fernsteuerung.png");
+
+  remote->findChild<QCheckBox*>("OSC")->click();
+  EXPECT_TRUE(states->text().startsWith("OSC: aus"));
+}
+
+}  // namespace
+}  // namespace lumarex
