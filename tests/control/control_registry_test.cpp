@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/mainwindow/window_fixture.h"
+#include "tests/support/step_show.h"
 
 namespace lumarex {
 namespace {
@@ -26,18 +27,8 @@ class ControlRegistryTest : public test::WindowTest {
 
   // A show of `frames` frames written as ILDA, not loaded.
   std::string WriteShow(const std::string& name, uint32_t frames) {
-    ShowStore store;
-    for (uint32_t n = 0; n < frames; ++n) {
-      const auto slot = store.NewFrame(2);
-      slot[0] = test::Blanked(0, 0);
-      slot[1] = test::Lit(static_cast<int16_t>(100 * n), 0, 255, 0, 0);
-      store.CommitFrame(1, FrameTail::kAllReal);
-    }
-    const std::string path = dir.File(name);
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    test::RecordingDesktop quiet;
-    EXPECT_TRUE(SaveShowFile(store, path, 0, static_cast<int32_t>(frames) - 1, quiet));
-    return path;
+    EXPECT_TRUE(test::WriteStepShow(dir.File(name), frames));
+    return dir.File(name);
   }
 
   // Ticks of the frame clock for `ms`, then what the ticks posted.

@@ -12,6 +12,7 @@
 
 #include "control/control_registry.h"
 #include "tests/mainwindow/window_fixture.h"
+#include "tests/support/step_show.h"
 
 namespace lumarex::test {
 
@@ -32,15 +33,7 @@ class DmxWindowTest : public WindowTest {
   void TearDown() override { registry.reset(); }
 
   void WriteShow(const std::string& name, uint32_t frames) {
-    ShowStore store;
-    for (uint32_t n = 0; n < frames; ++n) {
-      const auto slot = store.NewFrame(2);
-      slot[0] = Blanked(0, 0);
-      slot[1] = Lit(static_cast<int16_t>(100 * n), 0, 255, 0, 0);
-      store.CommitFrame(1, FrameTail::kAllReal);
-    }
-    RecordingDesktop quiet;
-    ASSERT_TRUE(SaveShowFile(store, dir.File(name), 0, static_cast<int32_t>(frames) - 1, quiet));
+    ASSERT_TRUE(WriteStepShow(dir.File(name), frames));
   }
 
   // Runs what the receiving thread posts until `done` holds, for at most `timeout`.

@@ -14,6 +14,7 @@
 #include "midi/midi_map_file.h"
 #include "tests/mainwindow/window_fixture.h"
 #include "tests/midi/child_process.h"
+#include "tests/support/step_show.h"
 
 namespace lumarex {
 namespace {
@@ -35,15 +36,7 @@ class MidiInputTest : public test::WindowTest {
   }
 
   std::string WriteShow(const std::string& name, uint32_t frames) {
-    ShowStore store;
-    for (uint32_t n = 0; n < frames; ++n) {
-      const auto slot = store.NewFrame(2);
-      slot[0] = test::Blanked(0, 0);
-      slot[1] = test::Lit(static_cast<int16_t>(100 * n), 0, 255, 0, 0);
-      store.CommitFrame(1, FrameTail::kAllReal);
-    }
-    test::RecordingDesktop quiet;
-    EXPECT_TRUE(SaveShowFile(store, dir.File(name), 0, static_cast<int32_t>(frames) - 1, quiet));
+    EXPECT_TRUE(test::WriteStepShow(dir.File(name), frames));
     return dir.File(name);
   }
 

@@ -195,6 +195,7 @@ TEST_F(OscServerTest, OscsendPlaysTheShowSetsControlsAndRunsTheSetList) {
          std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(1ms);
   }
+  ASSERT_GT(server->Counters().handled, last.handled);
   server.reset();
   dispatcher.RunPending();
   EXPECT_FALSE(registry->Playing());

@@ -9,33 +9,19 @@
 
 #include "tests/qt/window_fixture.h"
 #include "tests/support/child_process.h"
-#include "tests/support/frame_builder.h"
+#include "tests/support/step_show.h"
 
 namespace lumarex {
 namespace {
 
 using test::WindowTest;
 
-// A show of `frames` frames written as ILDA.
-std::string WriteShow(const test::TempDir& dir, const std::string& name, uint32_t frames) {
-  ShowStore store;
-  for (uint32_t n = 0; n < frames; ++n) {
-    const auto slot = store.NewFrame(2);
-    slot[0] = test::Blanked(0, 0);
-    slot[1] = test::Lit(static_cast<int16_t>(1000 * n), 0, 0, 255, 0);
-    store.CommitFrame(1, FrameTail::kAllReal);
-  }
-  test::RecordingDesktop quiet;
-  EXPECT_TRUE(SaveShowFile(store, dir.File(name), 0, static_cast<int32_t>(frames) - 1, quiet));
-  return dir.File(name);
-}
-
 // The set list and remote control windows as an operator uses them: a list opened with Add,
 // an entry gone to by double-click, OSC switched on at run time and a real client's Stop seen
 // in the last commands.
 TEST_F(WindowTest, TheSetListAndRemoteControlWindowsDriveTheShow) {
-  WriteShow(dir, "a.ild", 40);
-  WriteShow(dir, "b.ild", 400);
+  ASSERT_TRUE(test::WriteStepShow(dir.File("a.ild"), 40));
+  ASSERT_TRUE(test::WriteStepShow(dir.File("b.ild"), 400));
   std::ofstream(dir.File("abend.m3u")) << "a.ild\nb.ild\n";
 
   Main().Action("Setliste")->trigger();
