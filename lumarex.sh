@@ -148,13 +148,15 @@ cmd_run() {
 
 # The test programs whose code starts threads (the DAC drivers and their CLI runs, the
 # precision timer and the player, the audio engine), built and run under ThreadSanitizer.
-tsan_tests=(jmlaser_tests reconnect_tests player_tests mainwindow_tests music_tests app_tests output_cli_tests)
+tsan_tests=(jmlaser_tests reconnect_tests player_tests mainwindow_tests music_tests app_tests output_cli_tests
+  osc_tests dmx_tests dmx_artnet_tests midi_tests)
 
 run_tsan() {
   log "Building (ThreadSanitizer, clang)"
   CC=clang-14 CXX=clang++-14 configure_and_build_targets "$root/build/tsan" "${tsan_tests[*]} lumarex-cli jmlaser" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMAREX_TSAN=ON -DLUMAREX_GUI=OFF -DLUMAREX_BENCH=OFF \
     -DLUMAREX_WERROR=ON
+  install_test_node_packages "$root/build/tsan"
   log "Tests (ThreadSanitizer)"
   local labels
   labels="^($(IFS='|'; echo "${tsan_tests[*]}"))\$"
