@@ -23,7 +23,7 @@ packages=(
 tool_packages=(node:nodejs npm:npm)
 
 jobs="${LUMAREX_JOBS:-$(nproc)}"
-fuzz_seconds="${LUMAREX_FUZZ_SECONDS:-20}"
+fuzz_seconds="${LUMAREX_FUZZ_SECONDS:-10}"
 shared_dir="${LUMAREX_SHARED_DIR:-$root/../shared}"
 
 log() { printf '\n== %s\n' "$*"; }
