@@ -16,7 +16,7 @@ packages=(
   xvfb xauth libusb-1.0-0-dev tshark fonts-liberation2 fonts-dejavu-core imagemagick
   libsdl2-dev libsndfile1-dev libmpg123-dev lame ccache
   file desktop-file-utils shared-mime-info xdotool
-  liblo-dev liblo-tools librtmidi-dev ola jackd2 python3-mido python3-rtmidi
+  liblo-dev liblo-tools librtmidi-dev ola jackd2 python3-mido python3-rtmidi libltc-dev
 )
 # Tools that may come from elsewhere than Debian (a Node.js build that carries its own npm
 # conflicts with Debian's npm package): installed from Debian only when the command is missing.

@@ -23,7 +23,7 @@ depends_names="$(tr ',|' '\n\n' <<<"$depends" | awk '{ print $1 }')"
 needs() {
   grep -qxF "$1" <<<"$depends_names" || fail "Depends lacks $1: $depends"
 }
-for package in libc6 libstdc++6 libsdl2-2.0-0 libsndfile1 libmpg123-0 libusb-1.0-0 libgl1-mesa-dri liblo7 \
+for package in libc6 libstdc++6 libsdl2-2.0-0 libsndfile1 libmpg123-0 libusb-1.0-0 libgl1-mesa-dri liblo7 libltc11 \
   librtmidi6; do
   needs "$package"
 done

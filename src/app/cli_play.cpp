@@ -12,6 +12,8 @@
 #include "app/cli_context.h"
 #include "app/cli_load.h"
 #include "app/cli_output.h"
+#include "timecode/chase_time_source.h"
+#include "timecode/timecode_sources.h"
 
 namespace lumarex::cli {
 
@@ -29,6 +31,40 @@ struct PlayOptions {
   bool json = false;
   bool noFrameList = false;
   CalibrationOptions calibration;
+  std::optional<std::string> timecode;
+  std::string tcStart = "00:00:00:00";
+  uint32_t tcFreewheelMs = 500;
+};
+
+// The chase with the figures `play --json` reports beside it: at each tick where the timecode
+// is locked, whether the frame on show (the last one the device took) is more than one frame
+// away from the frame the timecode names.
+class MeasuredChase final : public ShowTimeSource {
+ public:
+  MeasuredChase(ChaseTimeSource& chase, const ShowPlayer& player)
+      : chase_(chase), player_(player) {}
+  void Started(uint32_t nowMs) override {
+    onShow_.reset();
+    chase_.Started(nowMs);
+  }
+  void Stopped() override { chase_.Stopped(); }
+  std::optional<uint64_t> PositionMs(uint32_t nowMs) override {
+    const std::optional<uint64_t> position = chase_.PositionMs(nowMs);
+    if (position && onShow_ && chase_.Last().state == ChaseState::kLocked) {
+      const uint64_t due = *position / player_.FramePeriodMs;
+      if (due > *onShow_ + 1 || *onShow_ > due + 1) ++framesOff_;
+    }
+    return position;
+  }
+  std::string Name() const override { return chase_.Name(); }
+  void Shown(uint16_t frame) { onShow_ = frame; }
+  uint64_t FramesOff() const { return framesOff_; }
+
+ private:
+  ChaseTimeSource& chase_;
+  const ShowPlayer& player_;
+  std::optional<uint64_t> onShow_;
+  uint64_t framesOff_ = 0;
 };
 
 struct HandledFrame {
@@ -117,6 +153,34 @@ void Play(const PlayOptions& o, CliContext& context) {
   if (o.rate) form.Player.Irq_Speed.SetPosition(*o.rate);
   if (!rig.OpenDevice(o.device, context)) return;
 
+  std::unique_ptr<ChaseTimeSource> chase;
+  std::unique_ptr<MeasuredChase> measured;
+  // The player lets go of the source before it goes, on every way out.
+  const struct DetachTimeSource {
+    ShowPlayer& player;
+    ~DetachTimeSource() { player.SetTimeSource(nullptr); }
+  } detach{form.Player};
+  if (o.timecode) {
+    const std::optional<Timecode> start = ParseTimecode(o.tcStart, TimecodeRate::k30);
+    if (!start) {
+      std::cerr << "lumarex-cli: --tc-start takes HH:MM:SS:FF, not " << o.tcStart << '\n';
+      context.exitCode = kExitUsage;
+      return;
+    }
+    std::string error;
+    std::unique_ptr<TimecodeInput> input =
+        OpenTimecodeInput(*o.timecode, context.Cli().clock, error);
+    if (!input) {
+      std::cerr << "lumarex-cli: timecode " << *o.timecode << ": " << error << '\n';
+      context.Failed();
+      return;
+    }
+    chase = std::make_unique<ChaseTimeSource>(std::move(input),
+                                              ChaseOptions{*start, o.tcFreewheelMs, false});
+    measured = std::make_unique<MeasuredChase>(*chase, form.Player);
+    form.Player.SetTimeSource(measured.get());
+  }
+
   std::vector<HandledFrame> handled;
   if (!o.noFrameList) handled.reserve(4096);
   LatenessTally lateness;
@@ -128,6 +192,7 @@ void Play(const PlayOptions& o, CliContext& context) {
     ++handledCount;
     if (sent) ++sentCount;
     if (!o.noFrameList) handled.push_back({frame, ms, sent});
+    if (measured && sent) measured->Shown(frame);
   };
   form.Player.OnShowEnded = [&ended] { ended = true; };
 
@@ -139,13 +204,21 @@ void Play(const PlayOptions& o, CliContext& context) {
                                        std::chrono::duration<double>(*o.seconds))
                                  : SteadyClock::duration::max();
     CliWindow& cli = context.Cli();
-    while (form.Player.Playing()) {
+    // Under timecode the show waits past its end for the timecode to come back: the run ends
+    // once the last frame was shown and the position has left the show.
+    const auto pastTheEnd = [&form] {
+      return form.Player.TimeSource() != nullptr && form.Player.Holding() &&
+             form.Player.FramesAccepted() > 0 &&
+             form.Player.LastPlayedFrame + 1u >= form.Store.FrameCount;
+    };
+    while (form.Player.Playing() && !pastTheEnd()) {
       const auto elapsed = SteadyClock::now() - start;
       if (elapsed >= limit) break;
       cli.dispatcher.RunUntil(
-          [&form] { return !form.Player.Playing(); },
+          [&form, &pastTheEnd] { return !form.Player.Playing() || pastTheEnd(); },
           std::min<SteadyClock::duration>(limit - elapsed, std::chrono::milliseconds(100)));
     }
+    ended = ended || pastTheEnd();
     if (form.Player.Playing()) form.Player.Stop.Click();
   }
   form.Player.OnFrameHandled = nullptr;
@@ -176,6 +249,14 @@ void Play(const PlayOptions& o, CliContext& context) {
                          {{"p50", lateness.Percentile(50)},
                           {"p99", lateness.Percentile(99)},
                           {"worst", lateness.Worst()}}}};
+  if (chase) {
+    out["timecode"] = {{"source", chase->Name()},
+                       {"locked_ms", chase->LockedMs()},
+                       {"frames_off_by_more_than_one", measured->FramesOff()},
+                       {"freewheels", chase->Chase().Freewheels()},
+                       {"losses", chase->Chase().Losses()},
+                       {"ignored", chase->Input().Ignored()}};
+  }
   if (!o.noFrameList) out["handled"] = std::move(frames);
   std::cout << out.dump() << '\n';
 }
@@ -202,6 +283,13 @@ void AddPlayCommand(CLI::App& app, CliContext& context) {
   cmd->add_flag("--no-frame-list", o->noFrameList,
                 "With --json: leave out the list of handled frames and do not keep it (for "
                 "runs of hours)");
+  cmd->add_option("--timecode", o->timecode,
+                  "Follow timecode: artnet, mtc[:PORT], ltc[:DEVICE] or ltc-file:PATH");
+  cmd->add_option("--tc-start", o->tcStart,
+                  "The timecode at which the show starts, HH:MM:SS:FF (default 00:00:00:00)");
+  cmd->add_option("--tc-freewheel", o->tcFreewheelMs,
+                  "Milliseconds the show goes on without timecode before it holds dark "
+                  "(default 500)");
   AddCalibrationOptions(*cmd, o->calibration);
   cmd->callback([o, &context] { Play(*o, context); });
 }

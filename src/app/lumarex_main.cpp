@@ -79,6 +79,19 @@ bool ReadInputOptions(const QCommandLineParser& parser, lumarex::qt::Program::Op
   in.artnetAddress = parser.value("artnet-address").toStdString();
   in.sacnInterface = parser.value("sacn-interface").toStdString();
   options.setList = parser.value("setlist").toStdString();
+  options.timecode = parser.value("timecode").toStdString();
+  if (parser.isSet("tc-start")) {
+    const auto start =
+        lumarex::ParseTimecode(parser.value("tc-start").toStdString(), lumarex::TimecodeRate::k30);
+    if (!start) {
+      std::cerr << "lumarex: --tc-start takes HH:MM:SS:FF\n";
+      return false;
+    }
+    options.tcStart = *start;
+  }
+  std::optional<int> freewheel;
+  if (!ReadNumber(parser, "tc-freewheel", 0, 60000, freewheel)) return false;
+  if (freewheel) options.tcFreewheelMs = static_cast<uint32_t>(*freewheel);
   return true;
 }
 
@@ -111,6 +124,15 @@ int main(int argc, char** argv) {
       {"sacn-interface", "Join the sACN multicast group on this IPv4 address's interface.", "IP"});
   parser.addOption({"midi-channel", "Only this MIDI channel, 1..16 (default: any).", "N"});
   parser.addOption({"midi-map", "MIDI map file (JSON).", "FILE"});
+  parser.addOption({"timecode",
+                    "Follow timecode: artnet, mtc[:PORT], ltc[:DEVICE] or ltc-file:PATH.",
+                    "SOURCE"});
+  parser.addOption(
+      {"tc-start", "The timecode at which the show starts (default 00:00:00:00).", "HH:MM:SS:FF"});
+  parser.addOption({"tc-freewheel",
+                    "Milliseconds the show goes on without timecode before it holds dark "
+                    "(default 500).",
+                    "MS"});
   parser.addPositionalArgument("SHOW", "A show file to load as \"Load File\" loads it.", "[SHOW]");
   parser.process(WithMidiName(QApplication::arguments()));
 

@@ -178,6 +178,20 @@ int32_t TBassdllPlayer::Position() const {
   return RoundToInt(Call(bass_.BASS_ChannelBytes2Seconds, lib_, Channel, bytes));
 }
 
+int64_t TBassdllPlayer::PositionMs() const {
+  if (Channel == 0 || ChannelKind != 0) return 0;
+  const QWORD bytes = Call(bass_.BASS_ChannelGetPosition, lib_, Channel);
+  return static_cast<int64_t>(Call(bass_.BASS_ChannelBytes2Seconds, lib_, Channel, bytes) *
+                              1000.0f);
+}
+
+void TBassdllPlayer::SetPositionMs(int64_t ms) {
+  if (Channel == 0 || ChannelKind != 0 || ms < 0) return;
+  const QWORD bytes = Call(bass_.BASS_ChannelSeconds2Bytes, lib_, Channel,
+                           static_cast<float>(static_cast<double>(ms) / 1000.0));
+  Call(bass_.BASS_ChannelSetPosition, lib_, Channel, bytes);
+}
+
 void TBassdllPlayer::SetPosition(int32_t seconds) {
   if (Channel == 0) return;
   if (ChannelKind == 0) {

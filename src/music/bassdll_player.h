@@ -45,6 +45,10 @@ class TBassdllPlayer {
 
   int32_t Position() const;
   void SetPosition(int32_t seconds);
+  // The same in milliseconds, for a player that follows timecode (streams only: a tracker
+  // module answers 0 and is not moved).
+  int64_t PositionMs() const;
+  void SetPositionMs(int64_t ms);
   int32_t SongLength() const;
   // Fills `buffer` with the most recent 2048 bytes while playing (zeros when fewer came);
   // leaves it alone otherwise.

@@ -91,8 +91,14 @@ void ShowPlayer::PlayClick() {
   WriteShowLines();
   TickBusy = false;
   handledThisRun_ = false;
+  holding_ = false;
   PlayStartTime = clock_.NowMs();
-  if (HasMusic()) music_->Play();
+  if (timeSource_) {
+    // The music starts where the source first puts the show.
+    timeSource_->Started(static_cast<uint32_t>(PlayStartTime));
+  } else if (HasMusic()) {
+    music_->Play();
+  }
 }
 
 void ShowPlayer::WriteShowLines() {
@@ -106,9 +112,15 @@ void ShowPlayer::WriteShowLines() {
 
 void ShowPlayer::Showplay_TimerTimer() {
   const uint64_t now = clock_.NowMs();
-  // Both readings are zero-extended 32-bit milliseconds: after the clock wraps the difference
-  // is huge and the show ends, which is how it has always behaved.
-  PlayTimeMs = now - PlayStartTime;
+  if (timeSource_) {
+    const std::optional<uint64_t> position = SourcePosition(now);
+    if (!position) return;
+    PlayTimeMs = *position;
+  } else {
+    // Both readings are zero-extended 32-bit milliseconds: after the clock wraps the
+    // difference is huge and the show ends, which is how it has always behaved.
+    PlayTimeMs = now - PlayStartTime;
+  }
   const auto frame = static_cast<uint16_t>(PlayTimeMs / FramePeriodMs);
   ++TickCount;
   ++TimerRequests;
@@ -150,6 +162,48 @@ void ShowPlayer::Showplay_TimerTimer() {
   TickBusy = false;
 }
 
+std::optional<uint64_t> ShowPlayer::SourcePosition(uint64_t now) {
+  std::optional<uint64_t> position = timeSource_->PositionMs(static_cast<uint32_t>(now));
+  // Past the end the show waits, dark, for the timecode to come back into it.
+  if (position && *position / FramePeriodMs > uint64_t{store_.FrameCount} - 1) position.reset();
+  if (!position) {
+    ++TickCount;
+    ++TimerRequests;
+    ++UnsyncTicks;
+    Hold();
+    return std::nullopt;
+  }
+  if (holding_) {
+    holding_ = false;
+    dac_.jmLaserStartOutput(dac_.DeviceHandle);
+  }
+  FollowMusic(*position);
+  return position;
+}
+
+void ShowPlayer::Hold() {
+  if (holding_) return;
+  holding_ = true;
+  // The first frame after the hold is handled whatever frame was last.
+  handledThisRun_ = false;
+  dac_.jmLaserStopOutput(dac_.DeviceHandle);
+  if (HasMusic() && music_->Status() == TPlayerStatus::sndPlaying) music_->Pause();
+}
+
+void ShowPlayer::FollowMusic(uint64_t positionMs) {
+  // Music shorter than the show has ended: it is not started again for the rest.
+  if (!HasMusic() || positionMs >= uint64_t{1000} * static_cast<uint64_t>(music_->SongLength())) {
+    return;
+  }
+  const auto wanted = static_cast<int64_t>(positionMs);
+  if (music_->Status() != TPlayerStatus::sndPlaying) {
+    music_->SetPositionMs(wanted);
+    music_->Play();
+  } else if (const int64_t off = music_->PositionMs() - wanted; off > 100 || off < -100) {
+    music_->SetPositionMs(wanted);
+  }
+}
+
 void ShowPlayer::StartOver(uint64_t now) {
   // The clock starts again; frame 0 differs from the frame past the end just recorded, so the
   // next tick handles it. The music starts again with it.
@@ -186,6 +240,8 @@ void ShowPlayer::Halt(bool full) {
   window_.StopStartAnimation();
   currentFrame_ = 0;
   timer_.SetEnabled(false);
+  if (timeSource_) timeSource_->Stopped();
+  holding_ = false;
   // The device search leaves the menus alone and stops the output itself.
   if (full) window_.SetFileMenusEnabled(true);
   window_.ClearPreview();

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "music/bassdll_player.h"
@@ -11,6 +12,7 @@
 #include "platform/ui_timer.h"
 #include "player/player_window.h"
 #include "show/show_store.h"
+#include "timecode/show_time_source.h"
 #include "widgets/button.h"
 #include "widgets/image.h"
 #include "widgets/label.h"
@@ -92,11 +94,23 @@ class ShowPlayer {
 
   // The music of the show, when there is a music component.
   void SetMusic(TBassdllPlayer* music) { music_ = music; }
+  // Where the show stands comes from `source` (timecode, the music's clock) instead of the
+  // milliseconds since Play; none: the system clock, as always. While the source has no
+  // position, or one past the show's end, the laser is dark and the music paused; the music
+  // follows the source's position (sought when it is more than 100 ms away).
+  void SetTimeSource(ShowTimeSource* source) { timeSource_ = source; }
+  ShowTimeSource* TimeSource() const { return timeSource_; }
+  // The laser is dark waiting for the time source.
+  bool Holding() const { return holding_; }
 
  private:
   void Halt(bool full);
   void BlankShowPosition(int32_t x);
   void StartOver(uint64_t now);
+  // A tick of a time source: the show position, or none after darkening for it.
+  std::optional<uint64_t> SourcePosition(uint64_t now);
+  void Hold();
+  void FollowMusic(uint64_t positionMs);
   void WriteCounters();
   void WriteShowLines();
   // No frame handled yet in this run: the first tick handles frame 0 whatever frame the run
@@ -117,6 +131,8 @@ class ShowPlayer {
   const bool& loading_;
   const bool& musicLoaded_;
   TBassdllPlayer* music_;
+  ShowTimeSource* timeSource_ = nullptr;
+  bool holding_ = false;
   int32_t rate_ = 25;
   WaveBuffer wave_{};
 };

@@ -14,6 +14,7 @@
 #include "qt/qt_platform.h"
 #include "remote/remote_inputs.h"
 #include "remote/remote_panel.h"
+#include "timecode/chase_time_source.h"
 
 namespace lumarex::qt {
 
@@ -28,6 +29,11 @@ class Program {
     // is cued then.
     RemoteInputOptions inputs;
     std::string setList;
+    // Timecode the player follows (empty: the system clock), the show's start in it and the
+    // freewheel time.
+    std::string timecode;
+    Timecode tcStart;
+    uint32_t tcFreewheelMs = 500;
   };
 
   explicit Program(const Options& options);
@@ -70,6 +76,7 @@ class Program {
   std::unique_ptr<SetListPanel> setListPanel_;
   std::unique_ptr<RemoteInputs> inputs_;
   std::unique_ptr<RemotePanel> remotePanel_;
+  std::unique_ptr<ChaseTimeSource> chase_;
 };
 
 // Waits `ms` milliseconds while the window keeps working.

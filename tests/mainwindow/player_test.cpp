@@ -206,5 +206,62 @@ TEST_F(ShowPlayerTest, RepeatStartsAgainAndTheKeysPlayStepAndStop) {
   EXPECT_FALSE(player().Playing());
 }
 
+// Positions as a timecode chase hands them over, set by the test.
+class ScriptedTimeSource final : public ShowTimeSource {
+ public:
+  void Started(uint32_t nowMs) override { startedAt = nowMs; }
+  void Stopped() override { ++stops; }
+  std::optional<uint64_t> PositionMs(uint32_t) override { return position; }
+  std::string Name() const override { return "scripted"; }
+
+  std::optional<uint64_t> position;
+  std::optional<uint32_t> startedAt;
+  int stops = 0;
+};
+
+// With a time source the show stands where the source says: dark until it has a position,
+// frames as its position names them (jumps included), dark again when it has none or puts the
+// show past its end, and back when it returns. Without one, nothing changes (the tests above).
+TEST_F(ShowPlayerTest, ATimeSourceDarkensTheLaserUntilItHasAPositionAndThePlayerFollowsIt) {
+  LoadShow(50);
+  ScriptedTimeSource source;
+  player().SetTimeSource(&source);
+  clock.Set(1000);
+  driver.ClearLog();
+  player().Play.Click();
+  EXPECT_EQ(source.startedAt, 1000u);
+  for (int tick = 0; tick < 10; ++tick) TickAfter(5);
+  EXPECT_TRUE(handled.empty()) << "nothing before the first position";
+  EXPECT_TRUE(player().Holding());
+  EXPECT_NE(driver.Log().find("Stop 100"), std::string::npos) << "the laser dark";
+
+  driver.ClearLog();
+  source.position = 0;
+  TickAfter(5);
+  ASSERT_EQ(handled.size(), 1u);
+  EXPECT_EQ(handled.back(), (Handled{0, 0, true}));
+  EXPECT_NE(driver.Log().find("Start 100"), std::string::npos);
+  EXPECT_FALSE(player().Holding());
+  source.position = 30;
+  TickAfter(5);
+  EXPECT_EQ(handled.size(), 1u) << "frame 0 still";
+  source.position = 400;  // a jump to frame 10
+  TickAfter(5);
+  EXPECT_EQ(handled.back(), (Handled{10, 400, true}));
+  source.position = 50u * 40u;  // past the end
+  TickAfter(5);
+  EXPECT_TRUE(player().Holding());
+  EXPECT_TRUE(player().Playing()) << "waits for the timecode to come back";
+  source.position = 120;
+  TickAfter(5);
+  EXPECT_EQ(handled.back(), (Handled{3, 120, true}));
+  EXPECT_EQ(player().TimerRequests,
+            player().UnsyncTicks + player().FramesAccepted() + player().RefusedFrames);
+
+  player().Stop.Click();
+  EXPECT_EQ(source.stops, 1);
+  player().SetTimeSource(nullptr);
+}
+
 }  // namespace
 }  // namespace lumarex

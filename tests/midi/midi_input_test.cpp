@@ -13,7 +13,7 @@
 
 #include "midi/midi_map_file.h"
 #include "tests/mainwindow/window_fixture.h"
-#include "tests/midi/child_process.h"
+#include "tests/midi/piped_process.h"
 #include "tests/support/step_show.h"
 
 namespace lumarex {
@@ -98,7 +98,7 @@ class MidiJackTest : public MidiInputTest {
     ::setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
     ::setenv("JACK_NO_START_SERVER", "1", 1);
     ::unsetenv("LUMAREX_MIDI_API");
-    jackd = std::make_unique<test::ChildProcess>(
+    jackd = std::make_unique<test::PipedProcess>(
         std::vector<std::string>{"jackd", "-n", server, "--no-realtime", "-d", "dummy"},
         dir.File("jackd.log"));
     ASSERT_TRUE(jackd->Started());
@@ -114,7 +114,7 @@ class MidiJackTest : public MidiInputTest {
     ASSERT_TRUE(input->Running()) << error << "\n" << Log("jackd.log");
     input->Stop();
 
-    python = std::make_unique<test::ChildProcess>(
+    python = std::make_unique<test::PipedProcess>(
         std::vector<std::string>{"/usr/bin/python3", MIDI_SENDER, sender, "out"},
         dir.File("python.log"));
     ASSERT_EQ(python->ReadLine(seconds(5)), "ready") << Log("python.log");
@@ -145,8 +145,8 @@ class MidiJackTest : public MidiInputTest {
 
   std::string server;
   std::string sender;
-  std::unique_ptr<test::ChildProcess> jackd;
-  std::unique_ptr<test::ChildProcess> python;
+  std::unique_ptr<test::PipedProcess> jackd;
+  std::unique_ptr<test::PipedProcess> python;
 };
 
 TEST_F(MidiJackTest, ASenderPlaysDimsGoesAndBlacksOutThroughBothPorts) {

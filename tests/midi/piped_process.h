@@ -20,9 +20,9 @@ namespace lumarex::test {
 // A program the test started, with its standard input and output on pipes and its errors in
 // a file. It is ended (SIGTERM, SIGKILL when that is not enough) when the object goes, so a
 // failing test leaves nothing running.
-class ChildProcess {
+class PipedProcess {
  public:
-  ChildProcess(const std::vector<std::string>& argv, const std::string& errorFile) {
+  PipedProcess(const std::vector<std::string>& argv, const std::string& errorFile) {
     // A child that died must fail the write, not end the test program.
     ::signal(SIGPIPE, SIG_IGN);
     int in[2];
@@ -49,9 +49,9 @@ class ChildProcess {
     input_ = in[1];
     output_ = out[0];
   }
-  ~ChildProcess() { End(); }
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
+  ~PipedProcess() { End(); }
+  PipedProcess(const PipedProcess&) = delete;
+  PipedProcess& operator=(const PipedProcess&) = delete;
 
   bool Started() const { return pid_ > 0; }
 

@@ -1,0 +1,60 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "cli_runner.h"
+#include "tests/support/test_files.h"
+#include "tests/timecode/ltc_writer.h"
+
+namespace lumarex {
+namespace {
+
+using test::Quoted;
+using test::RunCli;
+using test::RunCliWith;
+
+// A rehearsal against a timeline: LTC in a sound file that starts a second before the show's
+// start time and runs past its end. The show waits dark for its start, then plays each frame
+// the timecode names, and the run ends when the timecode has left the show.
+TEST(CliTimecode, PlayFollowsTheLtcOfASoundFileFromItsStartTime) {
+  test::TempDir dir;
+  const std::string show = dir.File("show.ild");
+  ASSERT_EQ(RunCli("convert '" LUMAREX_SHARED_DIR "/testdata/ilda/ildajs__cube.ild' " +
+                   Quoted(show) + " --first 0 --last 49")
+                .exitCode,
+            0);
+  test::LtcWriter writer(48000, TimecodeRate::k25);
+  writer.AppendFrames(*ParseTimecode("00:59:59:00", TimecodeRate::k25), 100);
+  ASSERT_TRUE(test::WriteMonoWav(dir.File("tc.wav"), 48000, writer.Samples()));
+
+  const auto result = RunCliWith(
+      "LUMAREX_ETHERDREAM= LUMAREX_ETHERDREAM_LISTEN_MS=0 LUMAREX_IDN= "
+      "LUMAREX_LASERCUBE= LUMAREX_USB_BACKEND= SDL_AUDIODRIVER=dummy",
+      "play " + Quoted(show) + " --rate 25 --timecode " + Quoted("ltc-file:" + dir.File("tc.wav")) +
+          " --tc-start 01:00:00:00 --seconds 10 --json");
+  ASSERT_EQ(result.exitCode, 0) << result.output;
+  const auto json = nlohmann::json::parse(result.output);
+  EXPECT_EQ(json["ended"], "end of show") << "the timecode left the show";
+  EXPECT_EQ(json["timecode"]["source"], "ltc-file");
+  EXPECT_GT(json["timecode"]["locked_ms"], 2500);
+  EXPECT_EQ(json["timecode"]["losses"], 0);
+  const auto& handled = json["handled"];
+  ASSERT_GE(handled.size(), 45u) << "nearly every frame of the show";
+  EXPECT_LE(handled[0][0].get<int>(), 2) << "locked within two LTC frames of the start";
+  int previous = -1;
+  for (const auto& h : handled) {
+    const int frame = h[0];
+    EXPECT_GT(frame, previous);
+    // The position the frame was handled at is the timecode's, so the frame is the one due.
+    EXPECT_EQ(frame, h[1].get<int>() / 40);
+    previous = frame;
+  }
+  EXPECT_EQ(previous, 49);
+  const uint64_t ticks = json["TimerRequests"];
+  EXPECT_LE(json["timecode"]["frames_off_by_more_than_one"].get<uint64_t>(), ticks / 100)
+      << "within one frame for 99 % of the ticks";
+}
+
+}  // namespace
+}  // namespace lumarex
