@@ -149,7 +149,7 @@ cmd_run() {
 # The test programs whose code starts threads (the DAC drivers and their CLI runs, the
 # precision timer and the player, the audio engine), built and run under ThreadSanitizer.
 tsan_tests=(jmlaser_tests reconnect_tests player_tests mainwindow_tests music_tests app_tests output_cli_tests
-  osc_tests dmx_tests dmx_artnet_tests midi_tests)
+  osc_tests dmx_tests dmx_artnet_tests midi_tests timecode_tests timecode_serial_tests)
 
 run_tsan() {
   log "Building (ThreadSanitizer, clang)"

@@ -72,7 +72,6 @@ void ExpectReadingsFollow(const std::vector<TimecodeReading>& readings,
     EXPECT_LE(late, frameMs + kStepMs + 1) << TimecodeText(frame.tc);
   }
   EXPECT_LE(worst, 1.0) << "atMs off by up to " << worst << " ms";
-  printf("WORST %.3f\n", worst);
 }
 
 // Our own LTC at 25 fps from 01:00:00:00 with what goes wrong on a show: a cut to 01:10:00:00
