@@ -12,8 +12,7 @@
 #include "app/cli_context.h"
 #include "app/cli_load.h"
 #include "app/cli_output.h"
-#include "timecode/chase_time_source.h"
-#include "timecode/timecode_sources.h"
+#include "app/cli_timecode.h"
 
 namespace lumarex::cli {
 
@@ -31,9 +30,7 @@ struct PlayOptions {
   bool json = false;
   bool noFrameList = false;
   CalibrationOptions calibration;
-  std::optional<std::string> timecode;
-  std::string tcStart = "00:00:00:00";
-  uint32_t tcFreewheelMs = 500;
+  TimecodeOptions timecode;
 };
 
 // The chase with the figures `play --json` reports beside it: at each tick where the timecode
@@ -153,30 +150,12 @@ void Play(const PlayOptions& o, CliContext& context) {
   if (o.rate) form.Player.Irq_Speed.SetPosition(*o.rate);
   if (!rig.OpenDevice(o.device, context)) return;
 
-  std::unique_ptr<ChaseTimeSource> chase;
+  bool failed = false;
+  std::unique_ptr<ChaseTimeSource> chase = OpenChase(o.timecode, context, failed);
+  if (failed) return;
   std::unique_ptr<MeasuredChase> measured;
-  // The player lets go of the source before it goes, on every way out.
-  const struct DetachTimeSource {
-    ShowPlayer& player;
-    ~DetachTimeSource() { player.SetTimeSource(nullptr); }
-  } detach{form.Player};
-  if (o.timecode) {
-    const std::optional<Timecode> start = ParseTimecode(o.tcStart, TimecodeRate::k30);
-    if (!start) {
-      std::cerr << "lumarex-cli: --tc-start takes HH:MM:SS:FF, not " << o.tcStart << '\n';
-      context.exitCode = kExitUsage;
-      return;
-    }
-    std::string error;
-    std::unique_ptr<TimecodeInput> input =
-        OpenTimecodeInput(*o.timecode, context.Cli().clock, error);
-    if (!input) {
-      std::cerr << "lumarex-cli: timecode " << *o.timecode << ": " << error << '\n';
-      context.Failed();
-      return;
-    }
-    chase = std::make_unique<ChaseTimeSource>(std::move(input),
-                                              ChaseOptions{*start, o.tcFreewheelMs, false});
+  const DetachedTimeSource detach{form.Player};
+  if (chase) {
     measured = std::make_unique<MeasuredChase>(*chase, form.Player);
     form.Player.SetTimeSource(measured.get());
   }
@@ -283,13 +262,7 @@ void AddPlayCommand(CLI::App& app, CliContext& context) {
   cmd->add_flag("--no-frame-list", o->noFrameList,
                 "With --json: leave out the list of handled frames and do not keep it (for "
                 "runs of hours)");
-  cmd->add_option("--timecode", o->timecode,
-                  "Follow timecode: artnet, mtc[:PORT], ltc[:DEVICE] or ltc-file:PATH");
-  cmd->add_option("--tc-start", o->tcStart,
-                  "The timecode at which the show starts, HH:MM:SS:FF (default 00:00:00:00)");
-  cmd->add_option("--tc-freewheel", o->tcFreewheelMs,
-                  "Milliseconds the show goes on without timecode before it holds dark "
-                  "(default 500)");
+  AddTimecodeOptions(*cmd, o->timecode);
   AddCalibrationOptions(*cmd, o->calibration);
   cmd->callback([o, &context] { Play(*o, context); });
 }

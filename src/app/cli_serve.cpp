@@ -9,11 +9,10 @@
 
 #include "app/cli_context.h"
 #include "app/cli_output.h"
+#include "app/cli_timecode.h"
 #include "control/control_registry.h"
 #include "control/event_stream.h"
 #include "remote/remote_inputs.h"
-#include "timecode/chase_time_source.h"
-#include "timecode/timecode_sources.h"
 
 namespace lumarex::cli {
 
@@ -26,9 +25,7 @@ struct ServeOptions {
   bool play = false;
   bool loop = false;
   bool events = false;
-  std::optional<std::string> timecode;
-  std::string tcStart = "00:00:00:00";
-  uint32_t tcFreewheelMs = 500;
+  TimecodeOptions timecode;
 };
 
 // Set by SIGTERM and SIGINT; the command's loop looks at it between the tasks it runs.
@@ -51,30 +48,11 @@ void Serve(const ServeOptions& o, CliContext& context) {
   if (!rig.OpenDevice(o.device, context)) return;
   CliWindow& cli = context.Cli();
 
-  std::unique_ptr<ChaseTimeSource> chase;
-  // The player lets go of the source before it goes, on every way out.
-  const struct DetachTimeSource {
-    ShowPlayer& player;
-    ~DetachTimeSource() { player.SetTimeSource(nullptr); }
-  } detach{form.Player};
-  if (o.timecode) {
-    const std::optional<Timecode> start = ParseTimecode(o.tcStart, TimecodeRate::k30);
-    if (!start) {
-      std::cerr << "lumarex-cli: --tc-start takes HH:MM:SS:FF, not " << o.tcStart << '\n';
-      context.exitCode = kExitUsage;
-      return;
-    }
-    std::string error;
-    std::unique_ptr<TimecodeInput> input = OpenTimecodeInput(*o.timecode, cli.clock, error);
-    if (!input) {
-      std::cerr << "lumarex-cli: timecode " << *o.timecode << ": " << error << '\n';
-      context.Failed();
-      return;
-    }
-    chase = std::make_unique<ChaseTimeSource>(std::move(input),
-                                              ChaseOptions{*start, o.tcFreewheelMs, false});
-    form.Player.SetTimeSource(chase.get());
-  }
+  bool failed = false;
+  std::unique_ptr<ChaseTimeSource> chase = OpenChase(o.timecode, context, failed);
+  if (failed) return;
+  const DetachedTimeSource detach{form.Player};
+  if (chase) form.Player.SetTimeSource(chase.get());
 
   ControlRegistry registry(form, cli.dispatcher);
   std::unique_ptr<EventStream> events;
@@ -147,13 +125,7 @@ void AddServeCommand(CLI::App& app, CliContext& context) {
                   "Only this MIDI channel, 1..16 (default: any)")
       ->check(CLI::Range(1, 16));
   cmd->add_option("--midi-map", o->inputs.midiMap, "MIDI map file (JSON)");
-  cmd->add_option("--timecode", o->timecode,
-                  "Follow timecode: artnet, mtc[:PORT], ltc[:DEVICE] or ltc-file:PATH");
-  cmd->add_option("--tc-start", o->tcStart,
-                  "The timecode at which each show starts, HH:MM:SS:FF (default 00:00:00:00)");
-  cmd->add_option("--tc-freewheel", o->tcFreewheelMs,
-                  "Milliseconds a show goes on without timecode before it holds dark "
-                  "(default 500)");
+  AddTimecodeOptions(*cmd, o->timecode);
   cmd->add_option("--device", o->device, "Device index as `devices` lists it (default 0)");
   cmd->add_flag("--play", o->play, "Play the set list's first entry at once");
   cmd->add_flag("--loop", o->loop,

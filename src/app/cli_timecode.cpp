@@ -1,0 +1,46 @@
+#include "app/cli_timecode.h"
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+#include <utility>
+
+#include "timecode/timecode_sources.h"
+
+namespace lumarex::cli {
+
+void AddTimecodeOptions(CLI::App& command, TimecodeOptions& options) {
+  command.add_option("--timecode", options.source,
+                     "Follow timecode: artnet, mtc[:PORT], ltc[:DEVICE] or ltc-file:PATH");
+  command.add_option("--tc-start", options.start,
+                     "The timecode at which the show starts, HH:MM:SS:FF (default 00:00:00:00)");
+  command.add_option("--tc-freewheel", options.freewheelMs,
+                     "Milliseconds the show goes on without timecode before it holds dark "
+                     "(default 500)");
+}
+
+std::unique_ptr<ChaseTimeSource> OpenChase(const TimecodeOptions& options, CliContext& context,
+                                           bool& failed) {
+  failed = false;
+  if (!options.source) return nullptr;
+  // The start is read with the 30-frame count; it is counted at the rate timecode comes in.
+  const std::optional<Timecode> start = ParseTimecode(options.start, TimecodeRate::k30);
+  if (!start) {
+    std::cerr << "lumarex-cli: --tc-start takes HH:MM:SS:FF, not " << options.start << '\n';
+    context.exitCode = kExitUsage;
+    failed = true;
+    return nullptr;
+  }
+  std::string error;
+  std::unique_ptr<TimecodeInput> input =
+      OpenTimecodeInput(*options.source, context.Cli().clock, error);
+  if (!input) {
+    std::cerr << "lumarex-cli: timecode " << *options.source << ": " << error << '\n';
+    context.Failed();
+    failed = true;
+    return nullptr;
+  }
+  return std::make_unique<ChaseTimeSource>(std::move(input),
+                                           ChaseOptions{*start, options.freewheelMs, false});
+}
+
+}  // namespace lumarex::cli
