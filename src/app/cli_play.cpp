@@ -151,10 +151,14 @@ void Play(const PlayOptions& o, CliContext& context) {
   if (!rig.OpenDevice(o.device, context)) return;
 
   bool failed = false;
+  const std::unique_ptr<AudioTimeSource> audioClock =
+      OpenAudioClock(o.timecode, form, context, failed);
+  if (failed) return;
   std::unique_ptr<ChaseTimeSource> chase = OpenChase(o.timecode, context, failed);
   if (failed) return;
   std::unique_ptr<MeasuredChase> measured;
   const DetachedTimeSource detach{form.Player};
+  if (audioClock) form.Player.SetTimeSource(audioClock.get());
   if (chase) {
     measured = std::make_unique<MeasuredChase>(*chase, form.Player);
     form.Player.SetTimeSource(measured.get());
@@ -186,7 +190,7 @@ void Play(const PlayOptions& o, CliContext& context) {
     // Under timecode the show waits past its end for the timecode to come back: the run ends
     // once the last frame was shown and the position has left the show.
     const auto pastTheEnd = [&form] {
-      return form.Player.TimeSource() != nullptr && form.Player.Holding() &&
+      return form.Player.FollowsOutside() && form.Player.Holding() &&
              form.Player.FramesAccepted() > 0 &&
              form.Player.LastPlayedFrame + 1u >= form.Store.FrameCount;
     };
@@ -235,6 +239,11 @@ void Play(const PlayOptions& o, CliContext& context) {
                        {"freewheels", chase->Chase().Freewheels()},
                        {"losses", chase->Chase().Losses()},
                        {"ignored", chase->Input().Ignored()}};
+  }
+  if (audioClock) {
+    out["clock"] = {{"source", audioClock->Name()},
+                    {"music_ticks", audioClock->MusicTicks()},
+                    {"system_ticks", audioClock->SystemTicks()}};
   }
   if (!o.noFrameList) out["handled"] = std::move(frames);
   std::cout << out.dump() << '\n';

@@ -12,6 +12,7 @@
 #include "app/cli_timecode.h"
 #include "control/control_registry.h"
 #include "control/event_stream.h"
+#include "control/set_list_chase.h"
 #include "remote/remote_inputs.h"
 
 namespace lumarex::cli {
@@ -49,12 +50,18 @@ void Serve(const ServeOptions& o, CliContext& context) {
   CliWindow& cli = context.Cli();
 
   bool failed = false;
+  const std::unique_ptr<AudioTimeSource> audioClock =
+      OpenAudioClock(o.timecode, form, context, failed);
+  if (failed) return;
   std::unique_ptr<ChaseTimeSource> chase = OpenChase(o.timecode, context, failed);
   if (failed) return;
   const DetachedTimeSource detach{form.Player};
+  if (audioClock) form.Player.SetTimeSource(audioClock.get());
   if (chase) form.Player.SetTimeSource(chase.get());
 
   ControlRegistry registry(form, cli.dispatcher);
+  std::unique_ptr<SetListChase> setListChase;
+  if (chase) setListChase = std::make_unique<SetListChase>(registry, *chase, cli.dispatcher);
   std::unique_ptr<EventStream> events;
   if (o.events) events = std::make_unique<EventStream>(registry, std::cout, cli.clock);
   if (context.verbose) {

@@ -9,6 +9,10 @@
 namespace lumarex::cli {
 
 void AddTimecodeOptions(CLI::App& command, TimecodeOptions& options) {
+  command.add_option("--clock", options.clock,
+                     "What the show's time is counted on: system (default) or audio, the "
+                     "music as the sound card plays it")
+      ->check(CLI::IsMember({"system", "audio"}));
   command.add_option("--timecode", options.source,
                      "Follow timecode: artnet, mtc[:PORT], ltc[:DEVICE] or ltc-file:PATH");
   command.add_option("--tc-start", options.start,
@@ -16,6 +20,23 @@ void AddTimecodeOptions(CLI::App& command, TimecodeOptions& options) {
   command.add_option("--tc-freewheel", options.freewheelMs,
                      "Milliseconds the show goes on without timecode before it holds dark "
                      "(default 500)");
+  command.add_flag("--tc-hour-selects", options.hourSelects,
+                   "The hour of the timecode selects the set list entry (hour 1 = entry 1)");
+}
+
+std::unique_ptr<AudioTimeSource> OpenAudioClock(const TimecodeOptions& options, Tform1& form,
+                                                CliContext& context, bool& failed) {
+  failed = false;
+  if (options.clock != "audio") return nullptr;
+  if (options.source) {
+    std::cerr << "lumarex-cli: --clock audio and --timecode cannot both set the show's time\n";
+    context.exitCode = kExitUsage;
+    failed = true;
+    return nullptr;
+  }
+  if (form.Music) form.Music->SetDeviceClocked(true);
+  const ShowPlayer& player = form.Player;
+  return std::make_unique<AudioTimeSource>([&player] { return player.MusicHeardMs(); });
 }
 
 std::unique_ptr<ChaseTimeSource> OpenChase(const TimecodeOptions& options, CliContext& context,
@@ -40,7 +61,7 @@ std::unique_ptr<ChaseTimeSource> OpenChase(const TimecodeOptions& options, CliCo
     return nullptr;
   }
   return std::make_unique<ChaseTimeSource>(std::move(input),
-                                           ChaseOptions{*start, options.freewheelMs, false});
+                                           ChaseOptions{*start, options.freewheelMs, options.hourSelects});
 }
 
 }  // namespace lumarex::cli

@@ -79,19 +79,29 @@ bool ReadInputOptions(const QCommandLineParser& parser, lumarex::qt::Program::Op
   in.artnetAddress = parser.value("artnet-address").toStdString();
   in.sacnInterface = parser.value("sacn-interface").toStdString();
   options.setList = parser.value("setlist").toStdString();
-  options.timecode = parser.value("timecode").toStdString();
+  lumarex::ClockSettings& clock = options.clock;
+  const QString clockName = parser.value("clock");
+  if (clockName != "system" && clockName != "audio") {
+    std::cerr << "lumarex: --clock takes system or audio\n";
+    return false;
+  }
+  clock.audio = clockName == "audio";
+  clock.timecode = parser.value("timecode").toStdString();
+  if (clock.audio && !clock.timecode.empty()) {
+    std::cerr << "lumarex: --clock audio and --timecode cannot both set the show's time\n";
+    return false;
+  }
   if (parser.isSet("tc-start")) {
-    const auto start =
-        lumarex::ParseTimecode(parser.value("tc-start").toStdString(), lumarex::TimecodeRate::k30);
-    if (!start) {
+    clock.start = parser.value("tc-start").toStdString();
+    if (!lumarex::ParseTimecode(clock.start, lumarex::TimecodeRate::k30)) {
       std::cerr << "lumarex: --tc-start takes HH:MM:SS:FF\n";
       return false;
     }
-    options.tcStart = *start;
   }
   std::optional<int> freewheel;
   if (!ReadNumber(parser, "tc-freewheel", 0, 60000, freewheel)) return false;
-  if (freewheel) options.tcFreewheelMs = static_cast<uint32_t>(*freewheel);
+  if (freewheel) clock.freewheelMs = static_cast<uint32_t>(*freewheel);
+  clock.hourSelects = parser.isSet("tc-hour-selects");
   return true;
 }
 
@@ -124,6 +134,10 @@ int main(int argc, char** argv) {
       {"sacn-interface", "Join the sACN multicast group on this IPv4 address's interface.", "IP"});
   parser.addOption({"midi-channel", "Only this MIDI channel, 1..16 (default: any).", "N"});
   parser.addOption({"midi-map", "MIDI map file (JSON).", "FILE"});
+  parser.addOption({"clock",
+                    "What the show's time is counted on: system (default) or audio, the music "
+                    "as the sound card plays it.",
+                    "CLOCK", "system"});
   parser.addOption({"timecode",
                     "Follow timecode: artnet, mtc[:PORT], ltc[:DEVICE] or ltc-file:PATH.",
                     "SOURCE"});
@@ -133,6 +147,8 @@ int main(int argc, char** argv) {
                     "Milliseconds the show goes on without timecode before it holds dark "
                     "(default 500).",
                     "MS"});
+  parser.addOption({"tc-hour-selects",
+                    "The hour of the timecode selects the set list entry (hour 1 = entry 1)."});
   parser.addPositionalArgument("SHOW", "A show file to load as \"Load File\" loads it.", "[SHOW]");
   parser.process(WithMidiName(QApplication::arguments()));
 

@@ -61,6 +61,8 @@ const char* SourceName(CommandSource source) {
       return "sacn";
     case CommandSource::kMidi:
       return "midi";
+    case CommandSource::kTimecode:
+      return "timecode";
   }
   return "widget";
 }

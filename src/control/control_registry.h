@@ -15,9 +15,10 @@
 
 namespace lumarex {
 
-// Where a command came from: the window's keys and widgets, or a remote input.
-enum class CommandSource : uint8_t { kKey, kWidget, kOsc, kArtnet, kSacn, kMidi };
-// "key", "widget", "osc", "artnet", "sacn", "midi".
+// Where a command came from: the window's keys and widgets, a remote input, or the hour of
+// the timecode choosing the set list entry.
+enum class CommandSource : uint8_t { kKey, kWidget, kOsc, kArtnet, kSacn, kMidi, kTimecode };
+// "key", "widget", "osc", "artnet", "sacn", "midi", "timecode".
 const char* SourceName(CommandSource source);
 
 // A value of the main window that an input may set, by its control's name. A range slider

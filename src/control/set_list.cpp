@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string_view>
+#include <utility>
 
 #include "platform/atomic_file.h"
 
@@ -12,6 +14,8 @@ namespace lumarex {
 namespace {
 
 namespace fs = std::filesystem;
+
+constexpr std::string_view kStartTag = "#LUMAREX-TC";
 
 std::string Trimmed(std::string line) {
   const auto notSpace = [](unsigned char c) { return !std::isspace(c); };
@@ -47,17 +51,29 @@ SetList::ReadResult SetList::Read(const std::string& path) {
   if (!in) return {false, "cannot open " + path};
   const fs::path folder = FolderOf(path);
   std::vector<std::string> entries;
+  std::vector<std::optional<Timecode>> starts;
+  std::optional<Timecode> nextStart;
   std::string line;
   bool first = true;
-  while (std::getline(in, line)) {
+  for (size_t number = 1; std::getline(in, line); ++number) {
     if (first && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);  // a UTF-8 mark
     first = false;
     line = Trimmed(std::move(line));
+    if (line.rfind(kStartTag, 0) == 0) {
+      nextStart = ParseTimecode(Trimmed(line.substr(kStartTag.size())), TimecodeRate::k30);
+      if (!nextStart) {
+        return {false, "line " + std::to_string(number) + ": " + std::string(kStartTag) +
+                           " takes HH:MM:SS:FF"};
+      }
+      continue;
+    }
     if (line.empty() || line[0] == '#') continue;
     entries.push_back(EntryPath(line, folder));
+    starts.push_back(std::exchange(nextStart, std::nullopt));
   }
   if (in.bad()) return {false, "cannot read " + path};
   entries_ = std::move(entries);
+  starts_ = std::move(starts);
   current_.reset();
   path_ = path;
   return {true, {}};
@@ -66,7 +82,10 @@ SetList::ReadResult SetList::Read(const std::string& path) {
 bool SetList::Write(const std::string& path) {
   const fs::path folder = FolderOf(path);
   std::ostringstream text;
-  for (const std::string& entry : entries_) text << ListedPath(entry, folder) << '\n';
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    if (starts_[i]) text << kStartTag << ' ' << TimecodeText(*starts_[i]) << '\n';
+    text << ListedPath(entries_[i], folder) << '\n';
+  }
   const std::string bytes = text.str();
   AtomicFile file;
   if (!file.Open(path) || !file.Write(bytes.data(), bytes.size()) || !file.Commit()) return false;
@@ -78,13 +97,23 @@ void SetList::SetCurrent(std::optional<size_t> index) {
   current_ = index && *index < entries_.size() ? index : std::nullopt;
 }
 
+std::optional<Timecode> SetList::Start(size_t index) const {
+  return index < starts_.size() ? starts_[index] : std::nullopt;
+}
+
+void SetList::SetStart(size_t index, std::optional<Timecode> start) {
+  if (index < starts_.size()) starts_[index] = start;
+}
+
 void SetList::Add(const std::string& path) {
   entries_.push_back(fs::absolute(fs::path(path)).lexically_normal().string());
+  starts_.emplace_back();
 }
 
 void SetList::Remove(size_t index) {
   if (index >= entries_.size()) return;
   entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(index));
+  starts_.erase(starts_.begin() + static_cast<std::ptrdiff_t>(index));
   if (!current_) return;
   if (*current_ == index) {
     current_.reset();
@@ -96,6 +125,7 @@ void SetList::Remove(size_t index) {
 bool SetList::MoveUp(size_t index) {
   if (index == 0 || index >= entries_.size()) return false;
   std::swap(entries_[index - 1], entries_[index]);
+  std::swap(starts_[index - 1], starts_[index]);
   if (current_ == index) {
     current_ = index - 1;
   } else if (current_ == index - 1) {
@@ -110,6 +140,7 @@ bool SetList::MoveDown(size_t index) {
 
 void SetList::Clear() {
   entries_.clear();
+  starts_.clear();
   current_.reset();
 }
 

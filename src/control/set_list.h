@@ -5,11 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "timecode/timecode.h"
+
 namespace lumarex {
 
 // A set list: the shows of an evening in their order, kept as an M3U playlist (.m3u, .m3u8):
 // one show path a line, relative to the list's folder, '#' lines (#EXTM3U, #EXTINF, remarks)
-// and blank lines ignored. Entries are held as full paths; the list knows which entry is the
+// and blank lines ignored, except that a line "#LUMAREX-TC HH:MM:SS:FF" gives the timecode at
+// which the next entry starts (for a show that chases timecode; players that do not know the
+// line skip it as a remark). Entries are held as full paths; the list knows which entry is the
 // current one. Plain data: the control registry loads and plays the entries.
 class SetList {
  public:
@@ -19,11 +23,14 @@ class SetList {
     std::string error;
   };
   ReadResult Read(const std::string& path);
-  // Writes the entries, relative to the folder of `path` where they lie below it; false when
+  // Writes the entries (each after its start timecode line, where it has one), relative to the folder of `path` where they lie below it; false when
   // the file could not be written (the old file then stands as it was).
   bool Write(const std::string& path);
 
   const std::vector<std::string>& Entries() const { return entries_; }
+  // The timecode at which an entry starts; none where the list gives none.
+  std::optional<Timecode> Start(size_t index) const;
+  void SetStart(size_t index, std::optional<Timecode> start);
   size_t Count() const { return entries_.size(); }
   bool Empty() const { return entries_.empty(); }
   // The file the list was read from or last written to; empty for a new list.
@@ -51,6 +58,7 @@ class SetList {
 
  private:
   std::vector<std::string> entries_;
+  std::vector<std::optional<Timecode>> starts_;  // one per entry
   std::optional<size_t> current_;
   std::string path_;
 };

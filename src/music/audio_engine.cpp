@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 namespace lumarex {
@@ -66,9 +67,25 @@ struct AudioEngine::Stream {
   Slide frequencySlide, volumeSlide, panSlide;
   bool stopAfterFade = false;
   std::vector<Dsp> dsps;  // highest priority first
+  // Where the card plays it, when the engine runs on the card's clock.
+  mutable DeviceClock deviceClock;
 };
 
 AudioEngine::AudioEngine() = default;
+
+void AudioEngine::SetDeviceClocked(bool on) {
+  std::lock_guard lock(mutex_);
+  if (on == deviceClocked_) return;
+  const SteadyTime now = std::chrono::steady_clock::now();
+  for (auto& stream : streams_) {
+    Stream& s = *stream;
+    Update(s, now);
+    s.position = PlayPosition(s, now);
+    s.anchorTime = now;
+    s.resync = true;
+  }
+  deviceClocked_ = on;
+}
 
 AudioEngine::~AudioEngine() {
   Free();
@@ -339,6 +356,10 @@ AudioEngine::Stream* AudioEngine::Find(DWORD handle) {
 
 double AudioEngine::PlayPosition(const Stream& s, SteadyTime now) const {
   if (s.state != Stream::State::kPlaying || !s.anchored) return s.position;
+  if (deviceClocked_) {
+    const std::optional<double> heard = s.deviceClock.HeardAt(now);
+    return std::min(heard.value_or(s.position), static_cast<double>(s.audio.Frames()));
+  }
   const double elapsed = std::max(0.0, Seconds(now - s.anchorTime).count());
   return std::min(s.position + elapsed * s.frequency, static_cast<double>(s.audio.Frames()));
 }
@@ -554,6 +575,7 @@ BOOL AudioEngine::ChannelSetPosition(DWORD handle, QWORD pos) {
   Update(*s, now);
   s->position = static_cast<double>(frame);
   s->cursor = s->position;
+  s->deviceClock.Reset(s->position);
   if (s->anchored) {
     s->anchorTime = now;
     s->resync = true;
@@ -693,13 +715,18 @@ void AudioEngine::RenderStream(Stream& s, SteadyTime now, uint32_t frames) {
     s.anchorTime = now + latency;
     s.cursor = s.position;
     s.resync = false;
+    s.deviceClock.Reset(s.position);
   }
   const double step = s.frequency / outputRate_;
   const double target = PlayPosition(s, now + latency);
-  if (s.resync || std::abs(s.cursor - target) > 2.0 * frames * step) {
+  // On the card's clock the cursor is never pulled towards the wall clock: the music plays at
+  // the card's pace and the show follows it.
+  if (s.resync || (!deviceClocked_ && std::abs(s.cursor - target) > 2.0 * frames * step)) {
     s.cursor = target;
     s.resync = false;
+    s.deviceClock.Reset(target);
   }
+  s.deviceClock.BufferTaken(s.cursor, s.frequency, frames, outputRate_, latency, now);
   const int64_t total = static_cast<int64_t>(s.audio.Frames());
   const int16_t* samples = s.audio.samples.data();
   constexpr float kScale = 1.0f / 32768.0f;

@@ -9,6 +9,7 @@
 
 #include "music/audio_decoder.h"
 #include "music/bass_api.h"
+#include "music/device_clock.h"
 #include "music/null_output.h"
 
 namespace lumarex {
@@ -43,6 +44,11 @@ class AudioEngine {
   // Before Init: play to the null output whatever device is asked for, silently and on time
   // (for work that has no use for a sound card, such as a command that only reads files).
   void SetSilent(bool silent) { silent_ = silent; }
+  // Plays on the card's clock instead: the music runs at the pace the card takes it, however
+  // far that drifts from the wall clock, and the play position is what the card has played
+  // (its latency accounted for), so a show that follows the position never drifts from its
+  // music. Off by default.
+  void SetDeviceClocked(bool on);
   BOOL Free();
   float GetCPU() const;
   BOOL Start();
@@ -122,6 +128,7 @@ class AudioEngine {
   bool directDummy_ = false;
   bool nullOutput_ = false;
   bool silent_ = false;
+  bool deviceClocked_ = false;
   uint32_t outputRate_ = 44100;
   uint32_t deviceFrames_ = kBufferFrames;
   std::vector<float> scratch_;

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "music/audio_engine.h"
+
 namespace lumarex {
 
 namespace {
@@ -190,6 +192,10 @@ void TBassdllPlayer::SetPositionMs(int64_t ms) {
   const QWORD bytes = Call(bass_.BASS_ChannelSeconds2Bytes, lib_, Channel,
                            static_cast<float>(static_cast<double>(ms) / 1000.0));
   Call(bass_.BASS_ChannelSetPosition, lib_, Channel, bytes);
+}
+
+void TBassdllPlayer::SetDeviceClocked(bool on) {
+  if (lib_ != nullptr) lib_->SetDeviceClocked(on);
 }
 
 void TBassdllPlayer::SetPosition(int32_t seconds) {

@@ -50,6 +50,9 @@ class TBassdllPlayer {
   int64_t PositionMs() const;
   void SetPositionMs(int64_t ms);
   int32_t SongLength() const;
+  // The music runs on the sound card's clock and its position is what the card has played
+  // (for a show that takes its time from the music); off, it follows the wall clock.
+  void SetDeviceClocked(bool on);
   // Fills `buffer` with the most recent 2048 bytes while playing (zeros when fewer came);
   // leaves it alone otherwise.
   void GetWaveData(WaveBuffer& buffer) const;

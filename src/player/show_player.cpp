@@ -93,12 +93,9 @@ void ShowPlayer::PlayClick() {
   handledThisRun_ = false;
   holding_ = false;
   PlayStartTime = clock_.NowMs();
-  if (timeSource_) {
-    // The music starts where the source first puts the show.
-    timeSource_->Started(static_cast<uint32_t>(PlayStartTime));
-  } else if (HasMusic()) {
-    music_->Play();
-  }
+  if (timeSource_) timeSource_->Started(static_cast<uint32_t>(PlayStartTime));
+  // Timecode starts the music where it first puts the show.
+  if (!FollowsOutside() && HasMusic()) music_->Play();
 }
 
 void ShowPlayer::WriteShowLines() {
@@ -112,10 +109,12 @@ void ShowPlayer::WriteShowLines() {
 
 void ShowPlayer::Showplay_TimerTimer() {
   const uint64_t now = clock_.NowMs();
-  if (timeSource_) {
+  if (FollowsOutside()) {
     const std::optional<uint64_t> position = SourcePosition(now);
     if (!position) return;
     PlayTimeMs = *position;
+  } else if (timeSource_) {
+    PlayTimeMs = timeSource_->PositionMs(static_cast<uint32_t>(now)).value_or(now - PlayStartTime);
   } else {
     // Both readings are zero-extended 32-bit milliseconds: after the clock wraps the
     // difference is huge and the show ends, which is how it has always behaved.
@@ -190,6 +189,13 @@ void ShowPlayer::Hold() {
   if (HasMusic() && music_->Status() == TPlayerStatus::sndPlaying) music_->Pause();
 }
 
+std::optional<int64_t> ShowPlayer::MusicHeardMs() const {
+  if (!HasMusic() || music_->ChannelKind != 0 || music_->Status() != TPlayerStatus::sndPlaying) {
+    return std::nullopt;
+  }
+  return music_->PositionMs();
+}
+
 void ShowPlayer::FollowMusic(uint64_t positionMs) {
   // Music shorter than the show has ended: it is not started again for the rest.
   if (!HasMusic() || positionMs >= uint64_t{1000} * static_cast<uint64_t>(music_->SongLength())) {
@@ -210,6 +216,7 @@ void ShowPlayer::StartOver(uint64_t now) {
   PlayStartTime = now;
   PlayTimeMs = 0;
   handledThisRun_ = false;
+  if (timeSource_) timeSource_->Started(static_cast<uint32_t>(now));
   if (HasMusic()) {
     music_->Stop();
     music_->SetPosition(0);

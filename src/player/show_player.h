@@ -95,11 +95,18 @@ class ShowPlayer {
   // The music of the show, when there is a music component.
   void SetMusic(TBassdllPlayer* music) { music_ = music; }
   // Where the show stands comes from `source` (timecode, the music's clock) instead of the
-  // milliseconds since Play; none: the system clock, as always. While the source has no
-  // position, or one past the show's end, the laser is dark and the music paused; the music
-  // follows the source's position (sought when it is more than 100 ms away).
+  // milliseconds since Play; none: the system clock, as always. For a source from outside
+  // (timecode): while it has no position, or one past the show's end, the laser is dark and
+  // the music paused; the music follows its position (sought when it is more than 100 ms
+  // away). A source of our own only replaces the count: the show ends, repeats and starts its
+  // music as on the system clock.
   void SetTimeSource(ShowTimeSource* source) { timeSource_ = source; }
   ShowTimeSource* TimeSource() const { return timeSource_; }
+  // The show stands where timecode from outside puts it.
+  bool FollowsOutside() const { return timeSource_ != nullptr && timeSource_->FromOutside(); }
+  // Where the show's music is heard now, in milliseconds; none while it does not play (and
+  // for a tracker module, whose position is counted in rows).
+  std::optional<int64_t> MusicHeardMs() const;
   // The laser is dark waiting for the time source.
   bool Holding() const { return holding_; }
 

@@ -5,7 +5,6 @@
 #include <iostream>
 
 #include "control/event_stream.h"
-#include "timecode/timecode_sources.h"
 
 namespace lumarex::qt {
 
@@ -46,9 +45,8 @@ Program::Program(const Options& options)
 Program::~Program() {
   // Nothing arrives from outside once the program closes.
   main_->ReleaseTools();
-  if (form_) form_->Player.SetTimeSource(nullptr);
-  chase_.reset();
   remotePanel_.reset();
+  showClock_.reset();
   inputs_.reset();
   setListPanel_.reset();
   registry_.reset();
@@ -92,17 +90,10 @@ StartOutcome Program::Start(SingleInstanceGuard* guard) {
   }
   std::string error;
   if (!inputs_->Start(options_.inputs, error)) Complain(error);
-  if (!options_.timecode.empty()) {
-    std::unique_ptr<TimecodeInput> input = OpenTimecodeInput(options_.timecode, clock_, error);
-    if (input) {
-      chase_ = std::make_unique<ChaseTimeSource>(
-          std::move(input), ChaseOptions{options_.tcStart, options_.tcFreewheelMs, false});
-      form_->Player.SetTimeSource(chase_.get());
-    } else {
-      Complain("Timecode " + options_.timecode + ": " + error);
-    }
-  }
+  showClock_ = std::make_unique<ShowClock>(*form_, *registry_, dispatcher_, clock_);
+  if (!showClock_->Apply(options_.clock, error)) Complain("Uhr: " + error);
   remotePanel_ = std::make_unique<RemotePanel>(*inputs_, *registry_, desktop_, options_.inputs);
+  remotePanel_->BindClock(showClock_.get());
   main_->BindRemote(*remotePanel_);
   return outcome;
 }

@@ -14,7 +14,7 @@
 #include "qt/qt_platform.h"
 #include "remote/remote_inputs.h"
 #include "remote/remote_panel.h"
-#include "timecode/chase_time_source.h"
+#include "remote/show_clock.h"
 
 namespace lumarex::qt {
 
@@ -29,11 +29,8 @@ class Program {
     // is cued then.
     RemoteInputOptions inputs;
     std::string setList;
-    // Timecode the player follows (empty: the system clock), the show's start in it and the
-    // freewheel time.
-    std::string timecode;
-    Timecode tcStart;
-    uint32_t tcFreewheelMs = 500;
+    // What the show's time is counted on: the system clock, the music's, or timecode.
+    ClockSettings clock;
   };
 
   explicit Program(const Options& options);
@@ -57,6 +54,7 @@ class Program {
   RemoteInputs& Inputs() { return *inputs_; }
   SetListPanel& SetListTool() { return *setListPanel_; }
   RemotePanel& RemoteTool() { return *remotePanel_; }
+  ShowClock& Clock() { return *showClock_; }
 
  private:
   void Complain(const std::string& text);
@@ -76,7 +74,7 @@ class Program {
   std::unique_ptr<SetListPanel> setListPanel_;
   std::unique_ptr<RemoteInputs> inputs_;
   std::unique_ptr<RemotePanel> remotePanel_;
-  std::unique_ptr<ChaseTimeSource> chase_;
+  std::unique_ptr<ShowClock> showClock_;
 };
 
 // Waits `ms` milliseconds while the window keeps working.

@@ -19,10 +19,16 @@ RemoteWindow::RemoteWindow(RemotePanel& panel, QWidget* parent)
       states_(new QLabel(this)),
       messages_(new QListWidget(this)),
       learnTarget_(new QComboBox(this)),
-      learnLine_(new QLabel(this)) {
+      learnLine_(new QLabel(this)),
+      clock_(new QComboBox(this)),
+      timecode_(new QLineEdit(this)),
+      tcStart_(new QLineEdit(this)),
+      tcFreewheel_(new QSpinBox(this)),
+      tcHourSelects_(new QCheckBox("Stunde wählt Eintrag", this)),
+      clockLine_(new QLabel(this)) {
   setObjectName("Fernsteuerung");
   setWindowTitle(RemotePanel::kCaption);
-  resize(420, 460);
+  resize(420, 600);
   osc_->setObjectName("OSC");
   oscPort_->setObjectName("OSC_Port");
   oscPort_->setRange(1, 65535);
@@ -59,6 +65,7 @@ RemoteWindow::RemoteWindow(RemotePanel& panel, QWidget* parent)
   learn->addWidget(cancel);
   learn->addWidget(save);
   layout->addWidget(learnLine_);
+  BuildClockOptions(layout);
   for (const std::string& target : panel.LearnTargets()) {
     learnTarget_->addItem(QString::fromStdString(target));
   }
@@ -103,7 +110,59 @@ void RemoteWindow::Refresh() {
   }
   messages_->scrollToBottom();
   learnLine_->setText(QString::fromStdString(panel_.LearnLine()));
+  clockLine_->setText(QString::fromStdString(panel_.ClockLine()));
   refreshing_ = false;
+}
+
+void RemoteWindow::BuildClockOptions(QVBoxLayout* layout) {
+  clock_->setObjectName("Uhr");
+  timecode_->setObjectName("Timecode");
+  tcStart_->setObjectName("Timecode_Start");
+  tcFreewheel_->setObjectName("Timecode_Freilauf");
+  tcHourSelects_->setObjectName("Timecode_Stunde");
+  clockLine_->setObjectName("Uhr_Zustand");
+  clock_->addItem("System");
+  clock_->addItem("Audio");
+  timecode_->setPlaceholderText("artnet, mtc, ltc, ltc-file:PFAD");
+  tcStart_->setInputMask("99:99:99:99");
+  tcFreewheel_->setRange(0, 60000);
+  tcFreewheel_->setSuffix(" ms");
+  auto* apply = new QPushButton("Übernehmen", this);
+  apply->setObjectName("Uhr_Uebernehmen");
+
+  auto* grid = new QGridLayout;
+  layout->addWidget(new QLabel("Uhr und Timecode:", this));
+  layout->addLayout(grid);
+  grid->addWidget(new QLabel("Uhr", this), 0, 0);
+  grid->addWidget(clock_, 0, 1);
+  grid->addWidget(new QLabel("Timecode", this), 1, 0);
+  grid->addWidget(timecode_, 1, 1);
+  grid->addWidget(new QLabel("Start", this), 2, 0);
+  grid->addWidget(tcStart_, 2, 1);
+  grid->addWidget(new QLabel("Freilauf", this), 3, 0);
+  grid->addWidget(tcFreewheel_, 3, 1);
+  grid->addWidget(tcHourSelects_, 4, 1);
+  grid->addWidget(apply, 5, 1);
+  layout->addWidget(clockLine_);
+
+  const ClockSettings& draft = panel_.ClockDraft();
+  clock_->setCurrentIndex(draft.audio ? 1 : 0);
+  timecode_->setText(QString::fromStdString(draft.timecode));
+  tcStart_->setText(QString::fromStdString(draft.start));
+  tcFreewheel_->setValue(static_cast<int>(draft.freewheelMs));
+  tcHourSelects_->setChecked(draft.hourSelects);
+  connect(clock_, &QComboBox::currentIndexChanged, this,
+          [this](int index) { panel_.ClockDraft().audio = index == 1; });
+  connect(timecode_, &QLineEdit::textChanged, this, [this](const QString& text) {
+    panel_.ClockDraft().timecode = text.trimmed().toStdString();
+  });
+  connect(tcStart_, &QLineEdit::textChanged, this,
+          [this](const QString& text) { panel_.ClockDraft().start = text.toStdString(); });
+  connect(tcFreewheel_, &QSpinBox::valueChanged, this,
+          [this](int ms) { panel_.ClockDraft().freewheelMs = static_cast<uint32_t>(ms); });
+  connect(tcHourSelects_, &QCheckBox::toggled, this,
+          [this](bool on) { panel_.ClockDraft().hourSelects = on; });
+  connect(apply, &QPushButton::clicked, this, [this] { panel_.ApplyClock(); });
 }
 
 }  // namespace lumarex::qt

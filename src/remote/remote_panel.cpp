@@ -187,10 +187,31 @@ bool RemotePanel::SaveMidiMap() {
   return saved;
 }
 
+void RemotePanel::BindClock(ShowClock* clock) {
+  clock_ = clock;
+  if (clock_) clockDraft_ = clock_->Settings();
+  clockError_.clear();
+  Changed();
+}
+
+bool RemotePanel::ApplyClock() {
+  if (!clock_) return false;
+  std::string error;
+  const bool done = clock_->Apply(clockDraft_, error);
+  clockError_ = done ? std::string() : "Uhr: Fehler: " + error;
+  Changed();
+  return done;
+}
+
+std::string RemotePanel::ClockLine() const {
+  if (!clockError_.empty()) return clockError_;
+  return clock_ ? clock_->StatusLine() : std::string();
+}
+
 void RemotePanel::Poll() {
   std::string state;
   for (const std::string& line : StateLines()) state += line + '\n';
-  state += LearnLine();
+  state += LearnLine() + '\n' + ClockLine();
   if (state == lastState_) return;
   lastState_ = state;
   Changed();

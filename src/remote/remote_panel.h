@@ -9,13 +9,15 @@
 #include "control/control_registry.h"
 #include "platform/desktop_services.h"
 #include "remote/remote_inputs.h"
+#include "remote/show_clock.h"
 
 namespace lumarex {
 
 // The "Fernsteuerung" tool window without its window: OSC, Art-Net, sACN and MIDI switched on
 // and off while the show runs, a line of state for each, the last commands the remote inputs
-// gave, and MIDI learn (pick a command or control, move a key or knob, it is mapped; the map
-// saved to a file). User-interface thread only.
+// gave, MIDI learn (pick a command or control, move a key or knob, it is mapped; the map
+// saved to a file), and the show's clock: system, the music's, or timecode with its line of
+// state. User-interface thread only.
 class RemotePanel {
  public:
   static constexpr const char* kCaption = "Fernsteuerung";
@@ -59,6 +61,14 @@ class RemotePanel {
   // in a message).
   bool SaveMidiMap();
 
+  // The clock and timecode options, once the window has a show clock: the window edits the
+  // draft and applies it; the line tells how the clock stands, or why the options failed.
+  void BindClock(ShowClock* clock);
+  bool HasClock() const { return clock_ != nullptr; }
+  ClockSettings& ClockDraft() { return clockDraft_; }
+  bool ApplyClock();
+  std::string ClockLine() const;
+
   // The window's timer calls this now and then: counters and learn move on their own.
   void Poll();
   std::function<void()> OnChanged;
@@ -77,6 +87,9 @@ class RemotePanel {
   std::deque<std::string> messages_;
   std::string lastState_;
   ControlRegistry::ListenerId commandListener_;
+  ShowClock* clock_ = nullptr;
+  ClockSettings clockDraft_;
+  std::string clockError_;
 };
 
 }  // namespace lumarex

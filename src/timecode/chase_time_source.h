@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,6 +23,17 @@ class ChaseTimeSource final : public ShowTimeSource {
   std::optional<uint64_t> PositionMs(uint32_t nowMs) override;
   std::string Name() const override { return input_->Name(); }
 
+  // A set list entry's own start.
+  void SetStart(const Timecode& start) { chase_.SetStart(start); }
+  // With hour selects: the set list entry on show (counted from 1, 0 for none). The show
+  // stays dark while the hour names another one.
+  void SetEntryOnShow(uint32_t entry) { entryOnShow_ = entry; }
+  // Called with the position of every tick (to load the entry the hour names).
+  std::function<void(const ChasePosition&)> OnPosition;
+  // Runs `change` (the show stopped, another loaded and played) without stopping or starting
+  // the input again: a WAV played as if live runs on through it.
+  void KeepInputThrough(const std::function<void()>& change);
+
   const TimecodeInput& Input() const { return *input_; }
   const TimecodeChase& Chase() const { return chase_; }
   // The position of the last tick.
@@ -35,6 +47,8 @@ class ChaseTimeSource final : public ShowTimeSource {
   ChasePosition last_;
   std::optional<uint32_t> lastTickMs_;
   uint64_t lockedMs_ = 0;
+  uint32_t entryOnShow_ = 0;
+  bool keepInput_ = false;
 };
 
 }  // namespace lumarex

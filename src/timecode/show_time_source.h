@@ -21,6 +21,10 @@ class ShowTimeSource {
   virtual std::optional<uint64_t> PositionMs(uint32_t nowMs) = 0;
   // "system", "audio", "artnet", "mtc", "ltc", "ltc-file".
   virtual std::string Name() const = 0;
+  // Timecode puts the show where it is from outside: the player waits dark past the show's
+  // end and moves the music to the position. A source of our own (the music's clock) leaves
+  // the end, the repeat and the music to the player, as on the system clock.
+  virtual bool FromOutside() const { return true; }
 };
 
 }  // namespace lumarex

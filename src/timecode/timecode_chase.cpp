@@ -67,7 +67,7 @@ ChasePosition TimecodeChase::At(uint32_t nowMs) {
   start.rate = reading->tc.rate;
   start.frames =
       std::min<uint8_t>(start.frames, static_cast<uint8_t>(NominalFramesPerSecond(start.rate) - 1));
-  const uint64_t startMs = TimecodeMs(start);
+  const uint64_t startMs = options_.hourSelects ? TimecodeMs(start) % kHourMs : TimecodeMs(start);
   if (time >= startMs) position.showMs = time - startMs;
   return position;
 }

@@ -53,6 +53,8 @@ class TimecodeChase {
   ChasePosition At(uint32_t nowMs);
 
   const ChaseOptions& Options() const { return options_; }
+  // Another show's start (a set list entry's own).
+  void SetStart(const Timecode& start) { options_.start = start; }
   // How often the timecode was lost (went from locked or freewheel to lost).
   uint32_t Losses() const { return losses_; }
   // How often it went on its own clock (from locked to freewheel).

@@ -121,6 +121,34 @@ TEST_F(AudioEngineTest, TheNoSoundDevicePlaysOnTimeAndClosesAtOnce) {
   EXPECT_LT(std::chrono::steady_clock::now() - closing, 30ms);
 }
 
+// On the card's clock the position is what the card has played: the tone GetData returns is
+// still the one at the position, and read often the position never steps back.
+TEST_F(AudioEngineTest, OnTheCardsClockThePositionIsWhatTheCardPlayed) {
+  engine.SetDeviceClocked(true);
+  const HSTREAM s = engine.StreamCreateFile(0, ToneWav("a.wav", 3).c_str(), 0, 0, 0);
+  ASSERT_NE(s, 0u);
+  ASSERT_EQ(engine.ChannelPlay(s, kBassTrue), 1);
+  QWORD last = 0;
+  const auto start = std::chrono::steady_clock::now();
+  while (std::chrono::steady_clock::now() - start < 300ms) {
+    const QWORD now = engine.ChannelGetPosition(s);
+    ASSERT_GE(now, last);
+    last = now;
+    std::this_thread::sleep_for(1ms);
+  }
+  ASSERT_EQ(engine.ChannelStop(s), 1);
+  engine.StreamFree(s);
+  ExpectPlaysOnTheClock(engine, ToneWav("b.wav", 3), 400ms);
+  // A seek is heard at once.
+  const HSTREAM t = engine.StreamCreateFile(0, ToneWav("c.wav", 3).c_str(), 0, 0, 0);
+  ASSERT_EQ(engine.ChannelPlay(t, kBassTrue), 1);
+  std::this_thread::sleep_for(100ms);
+  ASSERT_EQ(engine.ChannelSetPosition(t, 88200 * 4), 1);
+  const QWORD moved = engine.ChannelGetPosition(t);
+  EXPECT_GE(moved, 88200u * 4);
+  EXPECT_LT(moved, 90000u * 4);
+}
+
 TEST_F(AudioEngineTest, PauseHoldsThePositionSeekMovesItAndTheEndStops) {
   const HSTREAM s = engine.StreamCreateFile(0, ToneWav("a.wav", 0.5).c_str(), 0, 0, 0);
   ASSERT_NE(s, 0u);

@@ -1,6 +1,8 @@
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
@@ -10,6 +12,7 @@
 #include "tests/qt/window_fixture.h"
 #include "tests/support/child_process.h"
 #include "tests/support/step_show.h"
+#include "tests/timecode/ltc_writer.h"
 
 namespace lumarex {
 namespace {
@@ -72,6 +75,52 @@ TEST_F(WindowTest, TheSetListAndRemoteControlWindowsDriveTheShow) {
 
   remote->findChild<QCheckBox*>("OSC")->click();
   EXPECT_TRUE(states->text().startsWith("OSC: aus"));
+}
+
+// The show's clock as the operator switches it in "Fernsteuerung": the music's clock, a
+// source that cannot be had, and LTC from a file whose line tells the incoming time, the lock
+// and the offset of the frame on show.
+TEST_F(WindowTest, TheClockOptionsSwitchTheShowsClockAndTellHowItStands) {
+  ASSERT_TRUE(test::WriteStepShow(dir.File("a.ild"), 100));
+  test::LtcWriter writer(48000, TimecodeRate::k25);
+  writer.AppendFrames(*ParseTimecode("00:59:59:00", TimecodeRate::k25), 150);
+  ASSERT_TRUE(test::WriteMonoWav(dir.File("tc.wav"), 48000, writer.Samples()));
+
+  Main().Action("Fernsteuerung")->trigger();
+  auto* remote = Main().findChild<QWidget*>("Fernsteuerung");
+  ASSERT_NE(remote, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(remote));
+  auto* line = remote->findChild<QLabel*>("Uhr_Zustand");
+  auto* clock = remote->findChild<QComboBox*>("Uhr");
+  auto* source = remote->findChild<QLineEdit*>("Timecode");
+  auto* apply = remote->findChild<QPushButton*>("Uhr_Uebernehmen");
+  ASSERT_TRUE(line && clock && source && apply);
+  EXPECT_EQ(line->text(), "Uhr: System");
+
+  clock->setCurrentIndex(1);
+  apply->click();
+  EXPECT_EQ(line->text(), "Uhr: Audio (System, keine Musik)");
+  EXPECT_EQ(Form().Player.TimeSource()->Name(), "audio");
+
+  clock->setCurrentIndex(0);
+  source->setText("sonstwas");
+  apply->click();
+  EXPECT_TRUE(line->text().startsWith("Uhr: Fehler: ")) << line->text().toStdString();
+  EXPECT_EQ(Form().Player.TimeSource(), nullptr) << "back on the system clock";
+
+  source->setText(QString::fromStdString("ltc-file:" + dir.File("tc.wav")));
+  QTest::keyClicks(remote->findChild<QLineEdit*>("Timecode_Start"), "01000000");
+  apply->click();
+  EXPECT_EQ(line->text(), "Timecode ltc-file: wartet");
+  ASSERT_TRUE(program->Registry().Load(dir.File("a.ild"), CommandSource::kWidget));
+  ASSERT_TRUE(program->Registry().Play(CommandSource::kWidget));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return line->text().contains("Versatz"); }, 4000))
+      << line->text().toStdString();
+  EXPECT_TRUE(line->text().startsWith("Timecode ltc-file: 01:00:")) << line->text().toStdString();
+  EXPECT_TRUE(line->text().contains(" locked, Versatz +")) << line->text().toStdString();
+  EXPECT_GT(Form().Player.FramesAccepted(), 0u);
+  remote->grab().save(QString(LUMAREX_BIN_DIR) + "/../fernsteuerung_uhr.png");
+  program->Registry().Stop(CommandSource::kWidget);
 }
 
 }  // namespace
