@@ -9,9 +9,10 @@
 namespace lumarex::cli {
 
 void AddTimecodeOptions(CLI::App& command, TimecodeOptions& options) {
-  command.add_option("--clock", options.clock,
-                     "What the show's time is counted on: system (default) or audio, the "
-                     "music as the sound card plays it")
+  command
+      .add_option("--clock", options.clock,
+                  "What the show's time is counted on: system (default) or audio, the "
+                  "music as the sound card plays it")
       ->check(CLI::IsMember({"system", "audio"}));
   command.add_option("--timecode", options.source,
                      "Follow timecode: artnet, mtc[:PORT], ltc[:DEVICE] or ltc-file:PATH");
@@ -60,8 +61,8 @@ std::unique_ptr<ChaseTimeSource> OpenChase(const TimecodeOptions& options, CliCo
     failed = true;
     return nullptr;
   }
-  return std::make_unique<ChaseTimeSource>(std::move(input),
-                                           ChaseOptions{*start, options.freewheelMs, options.hourSelects});
+  return std::make_unique<ChaseTimeSource>(
+      std::move(input), ChaseOptions{*start, options.freewheelMs, options.hourSelects});
 }
 
 }  // namespace lumarex::cli

@@ -23,8 +23,9 @@ class SetList {
     std::string error;
   };
   ReadResult Read(const std::string& path);
-  // Writes the entries (each after its start timecode line, where it has one), relative to the folder of `path` where they lie below it; false when
-  // the file could not be written (the old file then stands as it was).
+  // Writes the entries (each after its start timecode line, where it has one), relative to the
+  // folder of `path` where they lie below it; false when the file could not be written (the old
+  // file then stands as it was).
   bool Write(const std::string& path);
 
   const std::vector<std::string>& Entries() const { return entries_; }

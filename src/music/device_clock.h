@@ -21,8 +21,8 @@ class DeviceClock {
   // The card asked at `now` for a buffer of `frames` output frames that starts at channel
   // frame `channelFrame` and steps `framesPerSecond` channel frames per second of sound; it
   // is heard `latency` after `now`.
-  void BufferTaken(double channelFrame, double framesPerSecond, uint32_t frames,
-                   double outputRate, Duration latency, TimePoint now);
+  void BufferTaken(double channelFrame, double framesPerSecond, uint32_t frames, double outputRate,
+                   Duration latency, TimePoint now);
   // The channel was moved, stopped or started again: what follows starts from `channelFrame`.
   void Reset(double channelFrame);
 

@@ -63,9 +63,9 @@ std::string ShowClock::StatusLine() const {
   if (reading) line += TimecodeText(reading->tc) + " ";
   line += ChaseStateName(last.state);
   if (last.showMs && form_.Player.FramesAccepted() > 0) {
-    const auto offset = static_cast<int64_t>(*last.showMs) -
-                        static_cast<int64_t>(form_.Player.LastPlayedFrame) *
-                            static_cast<int64_t>(form_.Player.FramePeriodMs);
+    const auto offset =
+        static_cast<int64_t>(*last.showMs) - static_cast<int64_t>(form_.Player.LastPlayedFrame) *
+                                                 static_cast<int64_t>(form_.Player.FramePeriodMs);
     line += ", Versatz " + std::string(offset >= 0 ? "+" : "") + std::to_string(offset) + " ms";
   }
   return line;

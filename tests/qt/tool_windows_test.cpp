@@ -109,7 +109,7 @@ TEST_F(WindowTest, TheClockOptionsSwitchTheShowsClockAndTellHowItStands) {
   EXPECT_EQ(Form().Player.TimeSource(), nullptr) << "back on the system clock";
 
   source->setText(QString::fromStdString("ltc-file:" + dir.File("tc.wav")));
-  QTest::keyClicks(remote->findChild<QLineEdit*>("Timecode_Start"), "01000000");
+  remote->findChild<QLineEdit*>("Timecode_Start")->setText("01:00:00:00");
   apply->click();
   EXPECT_EQ(line->text(), "Timecode ltc-file: wartet");
   ASSERT_TRUE(program->Registry().Load(dir.File("a.ild"), CommandSource::kWidget));

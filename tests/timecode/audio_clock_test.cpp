@@ -17,8 +17,8 @@ namespace {
 using Nanos = std::chrono::nanoseconds;
 
 struct Drift {
-  int64_t worstFramesOff = 0;       // the show's frame against the music's, over all ticks
-  int64_t systemClockOffMs = 0;     // where the system clock would have put the show, at the end
+  int64_t worstFramesOff = 0;    // the show's frame against the music's, over all ticks
+  int64_t systemClockOffMs = 0;  // where the system clock would have put the show, at the end
   uint64_t ticks = 0;
 };
 
@@ -48,15 +48,16 @@ Drift PlayAnHour(uint32_t framePeriodMs, double cardSpeed) {
   constexpr int64_t kHourNs = int64_t{3600} * 1000000000;
   for (nowNs = 0; nowNs <= kHourNs; nowNs += 5000000) {
     while (nextBufferNs <= static_cast<double>(nowNs)) {
-      card.BufferTaken(cursor, kRate, kBuffer, kRate, latency, at(static_cast<int64_t>(nextBufferNs)));
+      card.BufferTaken(cursor, kRate, kBuffer, kRate, latency,
+                       at(static_cast<int64_t>(nextBufferNs)));
       cursor += kBuffer;
       nextBufferNs += cardPeriodNs;
     }
     const uint64_t showMs = *source.PositionMs(static_cast<uint32_t>(nowNs / 1000000));
     // What the listener hears: the card has played this many frames, less its latency.
     const double heardFrames =
-        std::max(0.0, (static_cast<double>(nowNs) - static_cast<double>(latency.count())) *
-                          kRate * cardSpeed / 1e9);
+        std::max(0.0, (static_cast<double>(nowNs) - static_cast<double>(latency.count())) * kRate *
+                          cardSpeed / 1e9);
     const auto musicFrame = static_cast<int64_t>(heardFrames * 1000 / kRate) / framePeriodMs;
     const auto showFrame = static_cast<int64_t>(showMs / framePeriodMs);
     drift.worstFramesOff = std::max(drift.worstFramesOff, std::abs(showFrame - musicFrame));
