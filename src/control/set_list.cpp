@@ -37,7 +37,12 @@ std::string EntryPath(std::string line, const fs::path& folder) {
 std::string ListedPath(const std::string& entry, const fs::path& folder) {
   const fs::path relative = fs::path(entry).lexically_relative(folder);
   if (relative.empty() || *relative.begin() == "..") return entry;
-  return relative.string();
+  std::string text = relative.string();
+  // A name that would read back as a remark, lose its leading spaces or look like the byte
+  // order mark keeps its folder in front.
+  const auto first = static_cast<unsigned char>(text[0]);
+  if (first == '#' || std::isspace(first) || first == 0xEF) text.insert(0, "./");
+  return text;
 }
 
 fs::path FolderOf(const std::string& path) {

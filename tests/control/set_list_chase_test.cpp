@@ -89,10 +89,18 @@ TEST_F(SetListChaseTest, EachEntryStartsAtItsOwnTimecode) {
   ASSERT_TRUE(registry->OpenSetList(dir.File("timeline.m3u"), CommandSource::kWidget).ok);
   ASSERT_EQ(registry->List().Start(0), (Timecode{0, 1, 0, 0, TimecodeRate::k30}));
   EXPECT_EQ(registry->List().Start(1), std::nullopt);
-  ASSERT_TRUE(registry->List().Write(dir.File("saved.m3u")));
+  // A show whose name starts as a remark does keeps its folder in front, so it reads back.
+  SetList copy = registry->List();
+  copy.Add(dir.File("#1 hit.ild"));
+  ASSERT_TRUE(copy.Write(dir.File("saved.m3u")));
   std::ifstream saved(dir.File("saved.m3u"));
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}),
-            "#LUMAREX-TC 00:01:00:00\na.ild\nb.ild\n#LUMAREX-TC 00:02:00:00\nc.ild\n");
+  EXPECT_EQ(
+      std::string(std::istreambuf_iterator<char>(saved), {}),
+      "#LUMAREX-TC 00:01:00:00\na.ild\nb.ild\n#LUMAREX-TC 00:02:00:00\nc.ild\n./#1 hit.ild\n");
+  SetList reread;
+  ASSERT_TRUE(reread.Read(dir.File("saved.m3u")).ok);
+  EXPECT_EQ(reread.Entries(), copy.Entries());
+  EXPECT_EQ(reread.Start(2), copy.Start(2));
   {
     std::ofstream bad(dir.File("bad.m3u"), std::ios::binary);
     bad << "a.ild\n#LUMAREX-TC 00:61:00:00\nb.ild\n";
