@@ -271,7 +271,7 @@ void AddPlayCommand(CLI::App& app, CliContext& context) {
   cmd->add_flag("--no-frame-list", o->noFrameList,
                 "With --json: leave out the list of handled frames and do not keep it (for "
                 "runs of hours)");
-  AddTimecodeOptions(*cmd, o->timecode);
+  AddTimecodeOptions(*cmd, o->timecode, false);
   AddCalibrationOptions(*cmd, o->calibration);
   cmd->callback([o, &context] { Play(*o, context); });
 }

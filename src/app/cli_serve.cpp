@@ -132,7 +132,7 @@ void AddServeCommand(CLI::App& app, CliContext& context) {
                   "Only this MIDI channel, 1..16 (default: any)")
       ->check(CLI::Range(1, 16));
   cmd->add_option("--midi-map", o->inputs.midiMap, "MIDI map file (JSON)");
-  AddTimecodeOptions(*cmd, o->timecode);
+  AddTimecodeOptions(*cmd, o->timecode, true);
   cmd->add_option("--device", o->device, "Device index as `devices` lists it (default 0)");
   cmd->add_flag("--play", o->play, "Play the set list's first entry at once");
   cmd->add_flag("--loop", o->loop,

@@ -8,7 +8,7 @@
 
 namespace lumarex::cli {
 
-void AddTimecodeOptions(CLI::App& command, TimecodeOptions& options) {
+void AddTimecodeOptions(CLI::App& command, TimecodeOptions& options, bool withSetList) {
   command
       .add_option("--clock", options.clock,
                   "What the show's time is counted on: system (default) or audio, the "
@@ -21,6 +21,7 @@ void AddTimecodeOptions(CLI::App& command, TimecodeOptions& options) {
   command.add_option("--tc-freewheel", options.freewheelMs,
                      "Milliseconds the show goes on without timecode before it holds dark "
                      "(default 500)");
+  if (!withSetList) return;
   command.add_flag("--tc-hour-selects", options.hourSelects,
                    "The hour of the timecode selects the set list entry (hour 1 = entry 1)");
 }

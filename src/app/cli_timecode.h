@@ -25,7 +25,8 @@ struct TimecodeOptions {
   bool hourSelects = false;
 };
 
-void AddTimecodeOptions(CLI::App& command, TimecodeOptions& options);
+// `withSetList`: the command plays a set list, whose entry the hour may select.
+void AddTimecodeOptions(CLI::App& command, TimecodeOptions& options, bool withSetList);
 
 // The chase the options ask for; none without --timecode, and none with the exit code set and
 // the reason on stderr when the start is malformed or the input cannot be had (`failed`).

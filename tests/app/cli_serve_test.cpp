@@ -13,6 +13,7 @@
 #include "tests/support/child_process.h"
 #include "tests/support/test_files.h"
 #include "tests/support/virtual_dac_capture.h"
+#include "tests/timecode/ltc_writer.h"
 
 namespace lumarex {
 namespace {
@@ -144,6 +145,39 @@ TEST(CliServe, ASetListIsDrivenByOscAndFedBack) {
   for (const std::string& line : serve.Lines()) {
     EXPECT_TRUE(nlohmann::json::parse(line, nullptr, false).is_object()) << line;
   }
+}
+
+// A timeline whose songs start each a new hour: the LTC of a rehearsal file runs through
+// hour 1 into hour 2, and serve, chasing it with the hour selecting the entry, loads and plays
+// the second show when hour 2 begins, at the position the rest of the timecode names.
+TEST(CliServe, TheHourOfTheTimecodeSelectsTheSetListEntry) {
+  test::TempDir dir;
+  const std::string cube = LUMAREX_SHARED_DIR "/testdata/ilda/ildajs__cube.ild";
+  for (const char* name : {"a.ild", "b.ild"}) {
+    ASSERT_EQ(RunCli("convert " + Quoted(cube) + " " + Quoted(dir.File(name))).exitCode, 0);
+  }
+  std::ofstream(dir.File("timeline.m3u")) << "a.ild\n#LUMAREX-TC 00:00:00:10\nb.ild\n";
+  test::LtcWriter writer(48000, TimecodeRate::k25);
+  writer.AppendFrames(*ParseTimecode("01:59:59:00", TimecodeRate::k25), 75);
+  ASSERT_TRUE(test::WriteMonoWav(dir.File("tc.wav"), 48000, writer.Samples()));
+
+  test::ChildProcess serve(
+      {std::string(LUMAREX_BIN_DIR) + "/lumarex-cli", "serve", "--setlist",
+       dir.File("timeline.m3u"), "--timecode", "ltc-file:" + dir.File("tc.wav"),
+       "--tc-hour-selects", "--play", "--events"},
+      kQuietDevices);
+  ASSERT_TRUE(serve.Started());
+  const auto second = serve.WaitForLine(
+      [](auto& l) { return IsEvent(l, "event", "show") && IsEvent(l, "file", "b.ild"); }, 15s);
+  ASSERT_FALSE(second.empty()) << "hour 2 loads entry 2";
+  EXPECT_EQ(nlohmann::json::parse(second)["entry"], 2);
+  bool played = false;
+  for (const std::string& line : serve.Lines()) {
+    played = played || (IsEvent(line, "source", "timecode") && IsEvent(line, "command", "Go") &&
+                        IsEvent(line, "argument", "2") && IsEvent(line, "done", true));
+  }
+  EXPECT_TRUE(played) << "the timecode's Go 2 loaded and played the show";
+  EXPECT_EQ(serve.Stop(SIGTERM, 5s), 0);
 }
 
 }  // namespace

@@ -11,7 +11,6 @@
 // daemon starts before our input.
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <pwd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -20,7 +19,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <optional>
 #include <regex>
@@ -30,6 +28,7 @@
 #include "dmx/dmx_input.h"
 #include "tests/dmx/dmx_window_fixture.h"
 #include "tests/support/child_process.h"
+#include "tests/support/ola_config.h"
 
 namespace lumarex {
 namespace {
@@ -104,29 +103,9 @@ class ArtnetOladTest : public test::DmxWindowTest {
     DmxWindowTest::TearDown();
   }
 
-  // Art-Net on loopback and every other plugin off (they would go looking for hardware), in a
-  // folder the daemon's user may write.
   void WriteOlaConfig() {
-    std::string pattern = "/tmp/lumarex-olad-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    olaDir = pattern;
-    for (const char* plugin :
-         {"dummy",   "e131",    "espnet",           "ftdidmx", "gpio",     "karate",   "kinet",
-          "milinst", "opendmx", "openpixelcontrol", "osc",     "pathport", "renard",   "sandnet",
-          "shownet", "spi",     "stageprofi",       "uartdmx", "usbdmx",   "usbserial"}) {
-      std::ofstream(olaDir / ("ola-" + std::string(plugin) + ".conf")) << "enabled = false\n";
-    }
-    std::ofstream(olaDir / "ola-artnet.conf")
-        << "enabled = true\nip = 127.0.0.1\nuse_loopback = true\nalways_broadcast = false\n"
-           "net = 0\nsubnet = 0\noutput_ports = 1\nshort_name = lumarex test desk\n";
-    if (geteuid() == 0) {
-      const passwd* nobody = getpwnam("nobody");
-      ASSERT_NE(nobody, nullptr);
-      for (const auto& entry : std::filesystem::directory_iterator(olaDir)) {
-        ASSERT_EQ(chown(entry.path().c_str(), nobody->pw_uid, nobody->pw_gid), 0);
-      }
-      ASSERT_EQ(chown(olaDir.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
-    }
+    olaDir = test::WriteOlaArtnetConfig();
+    ASSERT_FALSE(olaDir.empty());
   }
 
   // Sets the desk's first channels, again and again until `done` holds: OLA sends nothing
