@@ -6,6 +6,8 @@
 #include <iostream>
 #include <thread>
 
+#include "projection/projection_file.h"
+
 namespace lumarex::cli {
 
 namespace {
@@ -49,6 +51,8 @@ void AddCalibrationOptions(CLI::App& cmd, CalibrationOptions& o) {
   cmd.add_option("--green", o.green, "Green range, L:R in 0..80");
   cmd.add_option("--blue", o.blue, "Blue range, L:R in 0..80");
   cmd.add_option("--power", o.power, "Overall power, 4..10 (40..100 %)")->check(CLI::Range(4, 10));
+  cmd.add_option("--projection", o.projection,
+                 "Projection file (corners, warp, masks, safe area) for the output");
 }
 
 OutputRig::OutputRig(CliContext& context, bool withDevices, bool withAudio)
@@ -74,6 +78,14 @@ bool OutputRig::ApplyCalibration(const CalibrationOptions& o) {
       std::cerr << "lumarex-cli: " << r.name << " takes L:R with both in 0.." << r.max << '\n';
       return false;
     }
+  }
+  if (o.projection) {
+    const ProjectionRead read = ReadProjectionFile(*o.projection);
+    if (!read.ok) {
+      std::cerr << "lumarex-cli: " << *o.projection << ": " << read.error << '\n';
+      return false;
+    }
+    output.OutputProjection.Set(read.projection);
   }
 
   if (o.scanSpeed) output.Scanspeed.SetPosition(*o.scanSpeed);

@@ -31,6 +31,8 @@ struct CalibrationOptions {
   std::optional<std::string> green;
   std::optional<std::string> blue;
   std::optional<int> power;
+  // A projection file (*.projection.json) for the output.
+  std::optional<std::string> projection;
 };
 
 void AddCalibrationOptions(CLI::App& command, CalibrationOptions& options);

@@ -101,14 +101,14 @@ bool LaserAusgabe::OutputFrame(uint16_t n) {
     if (store_.FrameCount == 0) return true;
     // A dark centre point instead of an empty write, which some DACs take as "stop".
     dacList_[0] = DacPoint{32768, 32768, 0, 0, 0, 0, {0, 0, 0, 0}};
-    lastDacCount_ = 1;
+    lastSent_ = OutputProjection.Apply({dacList_.get(), 1});
     // The rate of the last frame keeps the scanners' pace; before any frame there is none,
     // and a DAC told 0 points per second refuses the frame or stalls, so the control's
     // rate stands in.
     const int32_t rate = ScanSpeedPps > 0 ? ScanSpeedPps : Scanspeed.Position() * 1000;
     lastWriteRate_ = rate;
-    const int32_t result =
-        device_.jmLaserWriteFrameNL(device_.DeviceHandle, dacList_.get(), 1, rate, 0);
+    const int32_t result = device_.jmLaserWriteFrameNL(
+        device_.DeviceHandle, lastSent_.data(), static_cast<int32_t>(lastSent_.size()), rate, 0);
     if (OnWritten) OnWritten();
     return result >= 0;
   }
@@ -188,10 +188,11 @@ bool LaserAusgabe::TransformAndSend(uint32_t count) {
   }
 
   MapToDac(parts, n, ColourShift);
-  lastDacCount_ = n;
+  lastSent_ = OutputProjection.Apply({dacList_.get(), n});
   lastWriteRate_ = ScanSpeedPps;
-  const int32_t result = device_.jmLaserWriteFrameNL(device_.DeviceHandle, dacList_.get(),
-                                                     static_cast<int32_t>(n), ScanSpeedPps, 0);
+  const int32_t result =
+      device_.jmLaserWriteFrameNL(device_.DeviceHandle, lastSent_.data(),
+                                  static_cast<int32_t>(lastSent_.size()), ScanSpeedPps, 0);
   if (OnWritten) OnWritten();
   // Negative answers are the library's error codes (-999 without a library).
   return result >= 0;

@@ -8,6 +8,7 @@
 #include "output/colour_table.h"
 #include "output/dac_point.h"
 #include "output/jm_laser.h"
+#include "projection/projection_stage.h"
 #include "show/show_store.h"
 #include "widgets/button.h"
 #include "widgets/image.h"
@@ -85,8 +86,12 @@ class LaserAusgabe {
   // Sends StagedPoints()[0..count-1] (count clamped to 1..kMaxStagedPoints; 0 sends nothing).
   // Answers whether the device took it, as OutputFrame.
   bool TransformAndSend(uint32_t count);
-  // The DacPoint list of the last write, and the point rate it was written at.
-  std::span<const DacPoint> LastDacPoints() const { return {dacList_.get(), lastDacCount_}; }
+  // Fits the calibrated list to the surface (corners, warp, masks, safe area) before it is
+  // written; none set (the default) writes the calibrated list itself.
+  ProjectionStage OutputProjection;
+  // The DacPoint list of the last write (after the projection), and the point rate it was
+  // written at.
+  std::span<const DacPoint> LastDacPoints() const { return lastSent_; }
   int32_t LastWriteRate() const { return lastWriteRate_; }
   // Called after every write to the device (an output view redraws from LastDacPoints).
   std::function<void()> OnWritten;
@@ -152,7 +157,7 @@ class LaserAusgabe {
   SequencePoint prefix_[kMaxMoveSteps + 2];
   SequencePoint suffix_[kMaxMoveSteps + 2];
   std::unique_ptr<DacPoint[]> dacList_;
-  uint32_t lastDacCount_ = 0;
+  std::span<const DacPoint> lastSent_;
   int32_t lastWriteRate_ = 0;
   AxisTable xTable_;
   AxisTable yTable_;

@@ -14,8 +14,10 @@
 
 #include "output/laser_ausgabe.h"
 #include "platform/desktop_services.h"
+#include "projection/projection_file.h"
 #include "show/ilda.h"
 #include "show/show_files.h"
+#include "tests/projection/projection_checks.h"
 
 namespace lumarex {
 namespace {
@@ -164,6 +166,61 @@ TEST_F(SendEndToEnd, CalibrationOptionsGoThroughTheHandlers) {
     ASSERT_EQ(frame.points.size(), list.size());
     for (size_t k = 0; k < list.size(); ++k) ASSERT_EQ(frame.points[k], list[k]) << k;
   }
+}
+
+// A projection file fits the frame to the wall: what reaches the DAC is the calibrated list
+// through the same projection in this process, the audience mask stays dark, and `projection
+// check` tells the file. A file with a fault sends nothing and names the field.
+TEST_F(SendEndToEnd, AProjectionFitsTheFrameAndKeepsTheMaskDark) {
+  const std::string show = LUMAREX_SHARED_DIR "/testdata/ilda/ildajs__cube.ild";
+  const std::string file = dir_ + "venue.projection.json";
+  std::ofstream(file)
+      << R"({"corners": [[3000, 1000], [62000, 4000], [60000, 64000], [5000, 62000]],
+    "masks": [{"polygon": [[20000, 30000], [45000, 30000], [45000, 65535], [20000, 65535]]}],
+    "safeArea": [2000, 2000, 63000, 63000]})";
+  ASSERT_EQ(Send(show, "--frame 7 --count 1 --projection '" + file + "'"), 0) << Output();
+  const auto frames = ReadCapture(Capture());
+  ASSERT_EQ(frames.size(), 1u) << Output();
+
+  ShowStore store;
+  ShowReaders readers;
+  SilentDesktopServices desktop;
+  ASSERT_TRUE(LoadShowFile(store, readers, show, false, desktop));
+  JMLaser unbound;
+  StatusImage scanninfo(250, 430);
+  StatusImage deviceFenster(250, 243);
+  LaserAusgabe expected(store, unbound, scanninfo, deviceFenster);
+  expected.ApplyStartupSettings();
+  expected.OutputFrame(7);
+  const std::vector<DacPoint> calibrated(expected.LastDacPoints().begin(),
+                                         expected.LastDacPoints().end());
+  const ProjectionRead read = ReadProjectionFile(file);
+  ASSERT_TRUE(read.ok) << read.error;
+  ASSERT_TRUE(expected.OutputProjection.Set(read.projection));
+  expected.OutputFrame(7);
+  const auto list = expected.LastDacPoints();
+  ASSERT_EQ(frames[0].points.size(), list.size());
+  for (size_t k = 0; k < list.size(); ++k) ASSERT_EQ(frames[0].points[k], list[k]) << k;
+  EXPECT_EQ(test::ProjectionFault(read.projection, calibrated, frames[0].points), "");
+  size_t lit = 0;
+  for (const DacPoint& p : frames[0].points) lit += test::Lit(p) ? 1 : 0;
+  EXPECT_GT(lit, 0u) << "light outside the mask";
+
+  const std::string check = "'" LUMAREX_BIN_DIR "/lumarex-cli' projection check '" + file +
+                            "' > '" + dir_ + "out.txt' 2>&1";
+  ASSERT_EQ(std::system(check.c_str()), 0) << Output();
+  EXPECT_EQ(Output(),
+            "Corners: (3000, 1000) (62000, 4000) (60000, 64000) (5000, 62000)\n"
+            "Mask 1: 4 vertices, blank: (20000, 30000) (45000, 30000) (45000, 65535) (20000, "
+            "65535)\n"
+            "Safe area: (2000, 2000) to (63000, 63000)\n");
+
+  std::ofstream(dir_ + "bad.projection.json") << R"({"safeArea": [5, 5, 1, 9]})";
+  std::remove(Capture().c_str());
+  EXPECT_NE(Send(show, "--frame 7 --projection '" + dir_ + "bad.projection.json'"), 0);
+  EXPECT_NE(Output().find("bad.projection.json: safeArea: x0 < x1 and y0 < y1"), std::string::npos)
+      << Output();
+  EXPECT_TRUE(ReadCapture(Capture()).empty()) << "nothing sent";
 }
 
 TEST_F(SendEndToEnd, DevicesListsTheVirtualDacFirst) {
