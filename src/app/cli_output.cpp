@@ -35,7 +35,7 @@ void ApplyRange(RangeSlider& slider, const Range& range) {
 
 }  // namespace
 
-void AddCalibrationOptions(CLI::App& cmd, CalibrationOptions& o) {
+void AddCalibrationOptions(CLI::App& cmd, CalibrationOptions& o, bool withProjection) {
   cmd.add_option("--scan-speed", o.scanSpeed, "Scanner speed in K points per second")
       ->check(CLI::Range(20, 80));
   cmd.add_option("--size-x", o.sizeX, "Size / offset window of X, L:R in 0..100");
@@ -51,6 +51,7 @@ void AddCalibrationOptions(CLI::App& cmd, CalibrationOptions& o) {
   cmd.add_option("--green", o.green, "Green range, L:R in 0..80");
   cmd.add_option("--blue", o.blue, "Blue range, L:R in 0..80");
   cmd.add_option("--power", o.power, "Overall power, 4..10 (40..100 %)")->check(CLI::Range(4, 10));
+  if (!withProjection) return;
   cmd.add_option("--projection", o.projection,
                  "Projection file (corners, warp, masks, safe area) for the output");
 }

@@ -35,7 +35,9 @@ struct CalibrationOptions {
   std::optional<std::string> projection;
 };
 
-void AddCalibrationOptions(CLI::App& command, CalibrationOptions& options);
+// `withProjection`: the command sends or draws output, so --projection applies.
+void AddCalibrationOptions(CLI::App& command, CalibrationOptions& options,
+                           bool withProjection = true);
 
 // The laser side of the main window, as the commands that send or show output use it.
 struct OutputRig {

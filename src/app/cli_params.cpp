@@ -103,7 +103,7 @@ void AddParamsCommand(CLI::App& app, CliContext& context) {
   saveCmd->add_option("--rate", save->rate, "Output rate, 1..50")->check(CLI::Range(1, 50));
   saveCmd->add_option("--preview-mode", save->previewMode, "Preview mode, 0..3")
       ->check(CLI::Range(0, 3));
-  AddCalibrationOptions(*saveCmd, save->calibration);
+  AddCalibrationOptions(*saveCmd, save->calibration, false);
   saveCmd->callback([save, &context] { Save(*save, context); });
 
   auto show = std::make_shared<ShowOptions>();
