@@ -27,6 +27,7 @@ struct ServeOptions {
   bool loop = false;
   bool events = false;
   TimecodeOptions timecode;
+  std::optional<std::string> projection;
 };
 
 // Set by SIGTERM and SIGINT; the command's loop looks at it between the tasks it runs.
@@ -46,6 +47,14 @@ void Serve(const ServeOptions& o, CliContext& context) {
 
   OutputRig rig(context, true, true);
   Tform1& form = rig.form;
+  if (o.projection) {
+    CalibrationOptions projection;
+    projection.projection = o.projection;
+    if (!rig.ApplyCalibration(projection)) {
+      context.exitCode = kExitUsage;
+      return;
+    }
+  }
   if (!rig.OpenDevice(o.device, context)) return;
   CliWindow& cli = context.Cli();
 
@@ -133,6 +142,8 @@ void AddServeCommand(CLI::App& app, CliContext& context) {
       ->check(CLI::Range(1, 16));
   cmd->add_option("--midi-map", o->inputs.midiMap, "MIDI map file (JSON)");
   AddTimecodeOptions(*cmd, o->timecode, true);
+  cmd->add_option("--projection", o->projection,
+                  "Projection file (corners, warp, masks, safe area) for the output");
   cmd->add_option("--device", o->device, "Device index as `devices` lists it (default 0)");
   cmd->add_flag("--play", o->play, "Play the set list's first entry at once");
   cmd->add_flag("--loop", o->loop,

@@ -102,6 +102,7 @@ bool ReadInputOptions(const QCommandLineParser& parser, lumarex::qt::Program::Op
   if (!ReadNumber(parser, "tc-freewheel", 0, 60000, freewheel)) return false;
   if (freewheel) clock.freewheelMs = static_cast<uint32_t>(*freewheel);
   clock.hourSelects = parser.isSet("tc-hour-selects");
+  options.projection = parser.value("projection").toStdString();
   return true;
 }
 
@@ -147,6 +148,8 @@ int main(int argc, char** argv) {
                     "Milliseconds the show goes on without timecode before it holds dark "
                     "(default 500).",
                     "MS"});
+  parser.addOption(
+      {"projection", "Projection file (corners, warp, masks, safe area) for the output.", "FILE"});
   parser.addOption({"tc-hour-selects",
                     "The hour of the timecode selects the set list entry (hour 1 = entry 1)."});
   parser.addPositionalArgument("SHOW", "A show file to load as \"Load File\" loads it.", "[SHOW]");

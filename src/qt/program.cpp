@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "control/event_stream.h"
+#include "projection/projection_file.h"
 
 namespace lumarex::qt {
 
@@ -90,6 +91,14 @@ StartOutcome Program::Start(SingleInstanceGuard* guard) {
   }
   std::string error;
   if (!inputs_->Start(options_.inputs, error)) Complain(error);
+  if (!options_.projection.empty()) {
+    const ProjectionRead read = ReadProjectionFile(options_.projection);
+    if (read.ok) {
+      form_->Output.OutputProjection.Set(read.projection);
+    } else {
+      Complain(options_.projection + ": " + read.error);
+    }
+  }
   showClock_ = std::make_unique<ShowClock>(*form_, *registry_, dispatcher_, clock_);
   if (!showClock_->Apply(options_.clock, error)) Complain("Uhr: " + error);
   remotePanel_ = std::make_unique<RemotePanel>(*inputs_, *registry_, desktop_, options_.inputs);

@@ -31,6 +31,8 @@ class Program {
     std::string setList;
     // What the show's time is counted on: the system clock, the music's, or timecode.
     ClockSettings clock;
+    // A projection file for the output (empty: none).
+    std::string projection;
   };
 
   explicit Program(const Options& options);
