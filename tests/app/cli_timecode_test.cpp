@@ -16,16 +16,20 @@ using test::Quoted;
 using test::RunCli;
 using test::RunCliWith;
 
+// The first fifty frames of a real show, written as ILDA.
+bool WriteFiftyFrames(const std::string& show) {
+  return RunCli("convert '" LUMAREX_SHARED_DIR "/testdata/ilda/ildajs__cube.ild' " + Quoted(show) +
+                " --first 0 --last 49")
+             .exitCode == 0;
+}
+
 // A rehearsal against a timeline: LTC in a sound file that starts a second before the show's
 // start time and runs past its end. The show waits dark for its start, then plays each frame
 // the timecode names, and the run ends when the timecode has left the show.
 TEST(CliTimecode, PlayFollowsTheLtcOfASoundFileFromItsStartTime) {
   test::TempDir dir;
   const std::string show = dir.File("show.ild");
-  ASSERT_EQ(RunCli("convert '" LUMAREX_SHARED_DIR "/testdata/ilda/ildajs__cube.ild' " +
-                   Quoted(show) + " --first 0 --last 49")
-                .exitCode,
-            0);
+  ASSERT_TRUE(WriteFiftyFrames(show));
   test::LtcWriter writer(48000, TimecodeRate::k25);
   writer.AppendFrames(*ParseTimecode("00:59:59:00", TimecodeRate::k25), 100);
   ASSERT_TRUE(test::WriteMonoWav(dir.File("tc.wav"), 48000, writer.Samples()));
@@ -71,10 +75,7 @@ TEST(CliTimecode, PlayFollowsTheLtcOfASoundFileFromItsStartTime) {
 TEST(CliTimecode, PlayOnTheMusicsClockEndsWithTheShowWhetherTheMusicIsLongerOrShorter) {
   test::TempDir dir;
   const std::string show = dir.File("show.ild");
-  ASSERT_EQ(RunCli("convert '" LUMAREX_SHARED_DIR "/testdata/ilda/ildajs__cube.ild' " +
-                   Quoted(show) + " --first 0 --last 49")
-                .exitCode,
-            0);
+  ASSERT_TRUE(WriteFiftyFrames(show));
   const std::string env =
       "LUMAREX_ETHERDREAM= LUMAREX_ETHERDREAM_LISTEN_MS=0 LUMAREX_IDN= "
       "LUMAREX_LASERCUBE= LUMAREX_USB_BACKEND= SDL_AUDIODRIVER=dummy";

@@ -88,6 +88,22 @@ class SendEndToEnd : public ::testing::Test {
   std::string dir_;
 };
 
+// The show's output through the same transform in this process, at the start-up calibration.
+struct InProcessOutput {
+  ShowStore store;
+  ShowReaders readers;
+  SilentDesktopServices desktop;
+  JMLaser unbound;
+  StatusImage scanninfo{250, 430};
+  StatusImage deviceFenster{250, 243};
+  LaserAusgabe output{store, unbound, scanninfo, deviceFenster};
+
+  bool Load(const std::string& show) {
+    output.ApplyStartupSettings();
+    return LoadShowFile(store, readers, show, false, desktop);
+  }
+};
+
 TEST_F(SendEndToEnd, OnePointFrameAtStartUpCalibration) {
   ShowStore store;
   SilentDesktopServices desktop;
@@ -127,15 +143,9 @@ TEST_F(SendEndToEnd, CalibrationOptionsGoThroughTheHandlers) {
   ASSERT_EQ(frames.size(), 2u) << Output();
 
   // The same frame through the same handlers in this process.
-  ShowStore store;
-  ShowReaders readers;
-  SilentDesktopServices desktop;
-  ASSERT_TRUE(LoadShowFile(store, readers, show, false, desktop));
-  JMLaser unbound;
-  StatusImage scanninfo(250, 430);
-  StatusImage deviceFenster(250, 243);
-  LaserAusgabe expected(store, unbound, scanninfo, deviceFenster);
-  expected.ApplyStartupSettings();
+  InProcessOutput in;
+  ASSERT_TRUE(in.Load(show));
+  LaserAusgabe& expected = in.output;
   expected.Scanspeed.SetPosition(40);
   expected.Achse_X.SetLeft(10);
   expected.Achse_X.SetRight(95);
@@ -182,15 +192,9 @@ TEST_F(SendEndToEnd, AProjectionFitsTheFrameAndKeepsTheMaskDark) {
   const auto frames = ReadCapture(Capture());
   ASSERT_EQ(frames.size(), 1u) << Output();
 
-  ShowStore store;
-  ShowReaders readers;
-  SilentDesktopServices desktop;
-  ASSERT_TRUE(LoadShowFile(store, readers, show, false, desktop));
-  JMLaser unbound;
-  StatusImage scanninfo(250, 430);
-  StatusImage deviceFenster(250, 243);
-  LaserAusgabe expected(store, unbound, scanninfo, deviceFenster);
-  expected.ApplyStartupSettings();
+  InProcessOutput in;
+  ASSERT_TRUE(in.Load(show));
+  LaserAusgabe& expected = in.output;
   expected.OutputFrame(7);
   const std::vector<DacPoint> calibrated(expected.LastDacPoints().begin(),
                                          expected.LastDacPoints().end());
