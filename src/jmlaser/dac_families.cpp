@@ -35,6 +35,10 @@ std::vector<std::unique_ptr<DacFamily>> MakeDacFamilies(const Clock& clock,
 
   VirtualDacOptions virtualOptions;
   virtualOptions.capturePath = environment("LUMAREX_VIRTUAL_DAC_CAPTURE");
+  if (const auto count =
+          Number(environment("LUMAREX_VIRTUAL_DACS"), 1, VirtualDacFamily::kMaxDevices)) {
+    virtualOptions.count = static_cast<int32_t>(*count);
+  }
   families.push_back(std::make_unique<VirtualDacFamily>(clock, std::move(virtualOptions)));
 
   EtherDreamOptions etherDream;

@@ -17,7 +17,8 @@ std::string ReadProcessEnvironment(const char* name);
 
 // Every family of DACs the library drives, in device-list order; the virtual DAC comes first
 // so that it is always device 0. Settings:
-//   LUMAREX_VIRTUAL_DAC_CAPTURE=PATH      record the virtual DAC's frames
+//   LUMAREX_VIRTUAL_DAC_CAPTURE=PATH      record the virtual DAC's frames (device K >= 1: PATH.K)
+//   LUMAREX_VIRTUAL_DACS=N                offer N virtual DACs (1..8, default 1)
 //   LUMAREX_ETHERDREAM=host[:port],...    Ether Dream DACs to use without their broadcast
 //   LUMAREX_ETHERDREAM_LISTEN_MS=N        how long a search listens for broadcasts (1100)
 //   LUMAREX_IDN=host[:port],...           IDN units to ask besides the broadcast scan

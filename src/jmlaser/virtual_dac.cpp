@@ -1,7 +1,9 @@
 #include "jmlaser/virtual_dac.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "jmlaser/frame_slots.h"
 
@@ -146,17 +148,25 @@ VirtualDacFamily::VirtualDacFamily(const Clock& clock, VirtualDacOptions options
     : clock_(clock), options_(std::move(options)) {}
 
 void VirtualDacFamily::Discover(std::vector<DeviceInfo>& devices) {
-  DeviceInfo info;
-  info.name = "Virtual DAC 0";
-  info.friendlyName = "Lumarex Virtual DAC";
-  info.family = this;
-  info.locator = "virtual";
-  info.maxSpeed = kMaxSpeed;
-  devices.push_back(std::move(info));
+  const int32_t count = std::clamp(options_.count, 1, kMaxDevices);
+  for (int32_t k = 0; k < count; ++k) {
+    DeviceInfo info;
+    info.name = "Virtual DAC " + std::to_string(k);
+    info.friendlyName = k == 0 ? "Lumarex Virtual DAC" : "Lumarex Virtual DAC " + std::to_string(k);
+    info.family = this;
+    info.locator = k == 0 ? "virtual" : "virtual:" + std::to_string(k);
+    info.maxSpeed = kMaxSpeed;
+    devices.push_back(std::move(info));
+  }
 }
 
 std::unique_ptr<DacStream> VirtualDacFamily::Open(const DeviceInfo& device) {
-  return std::make_unique<VirtualDacStream>(clock_, device, options_.capturePath);
+  std::string capture = options_.capturePath;
+  if (const size_t colon = device.locator.find(':');
+      !capture.empty() && colon != std::string::npos) {
+    capture += "." + device.locator.substr(colon + 1);
+  }
+  return std::make_unique<VirtualDacStream>(clock_, device, capture);
 }
 
 }  // namespace lumarex::jmlaser

@@ -201,5 +201,32 @@ TEST_F(VirtualDacTest, CapturesEveryFrameItTakesAsCountRateAndTwelveBytePoints) 
   std::filesystem::remove(path);
 }
 
+// A rig's virtual DACs: N devices, each capturing to a file of its own (device 0 to the path
+// itself, as a single one does).
+TEST_F(VirtualDacTest, ARigOfVirtualDacsCapturesEachToItsOwnFile) {
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("lumarex_rig_" + std::to_string(::getpid()) + ".bin");
+  family_ = std::make_unique<VirtualDacFamily>(clock_, VirtualDacOptions{path.string(), 3});
+  family_->Discover(devices_);
+  ASSERT_EQ(devices_.size(), 3u);
+  EXPECT_EQ(devices_[0].name, "Virtual DAC 0");
+  EXPECT_EQ(devices_[2].name, "Virtual DAC 2");
+  for (size_t k = 0; k < 3; ++k) {
+    const std::string file = k == 0 ? path.string() : path.string() + "." + std::to_string(k);
+    std::filesystem::remove(file);
+    {
+      auto stream = family_->Open(devices_[k]);
+      stream->Start();
+      ASSERT_EQ(stream->Write(Frame(k + 1), 10000, false), kJmLaserOk);
+    }
+    EXPECT_EQ(ReadAll(file).size(), 8 + 12 * (k + 1)) << file;
+    std::filesystem::remove(file);
+  }
+  VirtualDacFamily tooMany(clock_, VirtualDacOptions{"", 99});
+  std::vector<DeviceInfo> listed;
+  tooMany.Discover(listed);
+  EXPECT_EQ(listed.size(), 8u);
+}
+
 }  // namespace
 }  // namespace lumarex::jmlaser
