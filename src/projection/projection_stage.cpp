@@ -109,6 +109,17 @@ double ProjectionStage::AllowedPercent(FieldPoint p) const {
   return percent;
 }
 
+bool ProjectionStage::Clear(FieldPoint from, FieldPoint to) const {
+  // One unit of margin: rounding may move a point by half a unit onto a box's edge.
+  const double x0 = std::min(from.x, to.x) - 1, x1 = std::max(from.x, to.x) + 1;
+  const double y0 = std::min(from.y, to.y) - 1, y1 = std::max(from.y, to.y) + 1;
+  for (const Box& box : boxes_) {
+    if (!box.Misses(x0, y0, x1, y1)) return false;
+  }
+  const std::optional<SafeArea>& safe = projection_->safeArea;
+  return !safe || (x0 >= safe->x0 && x1 <= safe->x1 && y0 >= safe->y0 && y1 <= safe->y1);
+}
+
 void ProjectionStage::Crossings(FieldPoint from, FieldPoint to) {
   cuts_.clear();
   for (size_t m = 0; m < boxes_.size(); ++m) {
@@ -183,6 +194,15 @@ std::span<const DacPoint> ProjectionStage::Apply(std::span<const DacPoint> in) {
     const FieldPoint at = Place(point);
     // The beam comes from where the last point went (on the safe area's edge, if it was moved).
     const FieldPoint previous = last_;
+    if (cutting && Clear(k > 0 ? previous : at, at)) {
+      // Far from every mask and inside the safe area: nothing to cut, nothing to dim.
+      last_ = at;
+      DacPoint p = point;
+      p.x = FieldUnit(at.x);
+      p.y = FieldUnit(at.y);
+      out_.push_back(p);
+      continue;
+    }
     if (k > 0 && cutting && IsLit(point)) {
       Crossings(previous, at);
       double begin = 0;

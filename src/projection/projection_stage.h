@@ -39,6 +39,8 @@ class ProjectionStage {
   double AllowedPercent(FieldPoint p) const;
   void Emit(FieldPoint at, const DacPoint& colour, double percent);
   void Crossings(FieldPoint from, FieldPoint to);
+  // The segment (with a unit's margin) misses every mask's box and lies in the safe area.
+  bool Clear(FieldPoint from, FieldPoint to) const;
 
   struct Box {
     double x0, y0, x1, y1;
