@@ -35,8 +35,9 @@ bool BuildOutputView(const PreviewOptions& o, CliContext& context, DrawList& lis
   if (!rig.ApplyCalibration(o.calibration)) return false;
   rig.output.OutputFrame(static_cast<uint16_t>(o.frame));
   const LaserAusgabe& out = rig.output;
-  counts = BuildOutputPicture(
-      out.LastDacPoints(), OutputWindowOf(out.ScaleX, out.OffsetX, out.ScaleY, out.OffsetY), list);
+  counts = BuildOutputPicture(out.LastDacPoints(),
+                              OutputWindowOf(out.ScaleX, out.OffsetX, out.ScaleY, out.OffsetY),
+                              list, &out.OutputProjection);
   return true;
 }
 

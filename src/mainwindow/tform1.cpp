@@ -225,7 +225,7 @@ void Tform1::DrawOutputView() {
   } else {
     BuildOutputPicture(Output.LastDacPoints(),
                        OutputWindowOf(Output.ScaleX, Output.OffsetX, Output.ScaleY, Output.OffsetY),
-                       outputPicture_);
+                       outputPicture_, &Output.OutputProjection);
   }
   outputView_->Present(outputPicture_);
 }

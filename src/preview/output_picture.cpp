@@ -44,6 +44,55 @@ void AddWindowOutline(const OutputWindow& window, DrawList& out) {
   out.End(w);
 }
 
+// The window's edges as corners and warp bend them, each in 16 steps.
+void AddWarpedWindow(const OutputWindow& window, const ProjectionStage& projection, DrawList& out) {
+  constexpr int kSteps = 16;
+  const FieldPoint corners[5] = {
+      {static_cast<double>(window.left), static_cast<double>(window.bottom)},
+      {static_cast<double>(window.left), static_cast<double>(window.top)},
+      {static_cast<double>(window.right), static_cast<double>(window.top)},
+      {static_cast<double>(window.right), static_cast<double>(window.bottom)},
+      {static_cast<double>(window.left), static_cast<double>(window.bottom)}};
+  Vertex* w = out.Begin(Primitive::kLineStrip, 1.0f, false, false, 4 * kSteps + 1);
+  for (int edge = 0; edge < 4; ++edge) {
+    for (int step = edge == 0 ? 0 : 1; step <= kSteps; ++step) {
+      const FieldPoint a = corners[edge];
+      const FieldPoint b = corners[edge + 1];
+      const FieldPoint at = projection.MapPosition(
+          {a.x + (b.x - a.x) * step / kSteps, a.y + (b.y - a.y) * step / kSteps});
+      w = Put(w, static_cast<int32_t>(std::lround(at.x)) - kFieldCentre,
+              static_cast<int32_t>(std::lround(at.y)) - kFieldCentre, kWindowGrey, kWindowGrey,
+              kWindowGrey);
+    }
+  }
+  out.End(w);
+}
+
+void AddOutline(const std::vector<FieldPoint>& polygon, uint8_t r, uint8_t g, uint8_t b,
+                DrawList& out) {
+  Vertex* w = out.Begin(Primitive::kLineStrip, 1.0f, false, false,
+                        static_cast<uint32_t>(polygon.size()) + 1);
+  for (size_t k = 0; k <= polygon.size(); ++k) {
+    const FieldPoint& v = polygon[k % polygon.size()];
+    w = Put(w, static_cast<int32_t>(std::lround(v.x)) - kFieldCentre,
+            static_cast<int32_t>(std::lround(v.y)) - kFieldCentre, r, g, b);
+  }
+  out.End(w);
+}
+
+void AddProjectionOutlines(const Projection& projection, DrawList& out) {
+  for (const ProjectionMask& mask : projection.masks) {
+    if (mask.limit) {
+      AddOutline(mask.polygon, 200, 150, 0, out);
+    } else {
+      AddOutline(mask.polygon, 200, 40, 40, out);
+    }
+  }
+  if (const std::optional<SafeArea>& s = projection.safeArea) {
+    AddOutline({{s->x0, s->y0}, {s->x0, s->y1}, {s->x1, s->y1}, {s->x1, s->y0}}, 40, 160, 40, out);
+  }
+}
+
 }  // namespace
 
 OutputWindow OutputWindowOf(double scaleX, int32_t offsetX, double scaleY, int32_t offsetY) {
@@ -52,11 +101,18 @@ OutputWindow OutputWindowOf(double scaleX, int32_t offsetX, double scaleY, int32
 }
 
 OutputPictureCounts BuildOutputPicture(std::span<const DacPoint> points,
-                                       const std::optional<OutputWindow>& window, DrawList& out) {
+                                       const std::optional<OutputWindow>& window, DrawList& out,
+                                       const ProjectionStage* projection) {
   OutputPictureCounts counts;
   out.Reset(true);
   out.Reserve(static_cast<uint32_t>(points.size()) * 6 + 8, 4);
-  if (window) AddWindowOutline(*window, out);
+  const bool projected = projection != nullptr && projection->Get().has_value();
+  if (window && projected) {
+    AddWarpedWindow(*window, *projection, out);
+  } else if (window) {
+    AddWindowOutline(*window, out);
+  }
+  if (projected) AddProjectionOutlines(*projection->Get(), out);
 
   Vertex* w =
       out.Begin(Primitive::kLines, 1.0f, false, false, static_cast<uint32_t>(points.size()) * 2);

@@ -6,6 +6,7 @@
 
 #include "output/dac_point.h"
 #include "preview/draw_list.h"
+#include "projection/projection_stage.h"
 
 namespace lumarex {
 
@@ -31,8 +32,11 @@ struct OutputPictureCounts {
 // What the laser really draws: the DacPoint list of the last write, mapped back onto the
 // panel in kPreviewView so that the DAC's whole field fills it. The calibration window is
 // outlined faintly, blanked moves are faint grey, lit vectors have their output colours (after
-// colour ranges and power), and each dwell place gets a faint square.
+// colour ranges and power), and each dwell place gets a faint square. With a projection the
+// window is drawn where corners and warp put it, and the masks (red), limit zones (amber) and
+// the safe area (green) are outlined.
 OutputPictureCounts BuildOutputPicture(std::span<const DacPoint> points,
-                                       const std::optional<OutputWindow>& window, DrawList& out);
+                                       const std::optional<OutputWindow>& window, DrawList& out,
+                                       const ProjectionStage* projection = nullptr);
 
 }  // namespace lumarex

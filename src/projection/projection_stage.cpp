@@ -75,7 +75,11 @@ bool ProjectionStage::Set(std::optional<Projection> projection) {
 }
 
 FieldPoint ProjectionStage::Place(const DacPoint& p) const {
-  const FieldPoint source{static_cast<double>(p.x), static_cast<double>(p.y)};
+  return MapPosition({static_cast<double>(p.x), static_cast<double>(p.y)});
+}
+
+FieldPoint ProjectionStage::MapPosition(FieldPoint source) const {
+  if (!projection_) return source;
   FieldPoint at = homography_->Map(source);
   if (const std::optional<WarpGrid>& grid = projection_->grid) {
     const double u = source.x / Projection::kFieldMax * (grid->cols - 1);

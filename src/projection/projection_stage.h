@@ -31,6 +31,9 @@ class ProjectionStage {
 
   // The projected list of `in`; `in` itself when no projection is set.
   std::span<const DacPoint> Apply(std::span<const DacPoint> in);
+  // Where corner pinning and warp put a position of the field (the identity without a
+  // projection), before any mask or the safe area.
+  FieldPoint MapPosition(FieldPoint source) const;
 
  private:
   FieldPoint Place(const DacPoint& p) const;

@@ -63,6 +63,28 @@ TEST(OutputPicture, ShowsWindowBlankedMovesLitVectorsAndDwell) {
   EXPECT_EQ(VerticesOf(list, 3)[0], V(7232 - 160, -160, 200, 10, 0, 96));
   EXPECT_EQ(VerticesOf(list, 3)[4], V(17232 - 160, 10000 - 160, 200, 10, 0, 96));
   EXPECT_TRUE(list.Batches()[3].blend);
+
+  // With a projection the window is drawn where the corners put it and the mask, the zone and
+  // the safe area are outlined before the beam.
+  Projection projection;
+  projection.corners = {FieldPoint{1000, 2000}, FieldPoint{64000, 0}, FieldPoint{65535, 65535},
+                        FieldPoint{0, 60000}};
+  projection.masks.push_back({{{100, 100}, {900, 100}, {500, 900}}, std::nullopt});
+  projection.masks.push_back({{{2000, 2000}, {3000, 2000}, {3000, 3000}}, 40.0});
+  projection.safeArea = SafeArea{10, 20, 65000, 65100};
+  ProjectionStage stage;
+  ASSERT_TRUE(stage.Set(projection));
+  BuildOutputPicture(points, OutputWindow{}, list, &stage);
+  ASSERT_EQ(list.Batches().size(), 7u);
+  const std::vector<Vertex> frame = VerticesOf(list, 0);
+  ASSERT_EQ(frame.size(), 65u);
+  EXPECT_EQ(frame[0], V(1000 - 32768, 2000 - 32768, 72, 72, 72)) << "the field's corner (0, 0)";
+  EXPECT_EQ(frame[16], V(0 - 32768, 60000 - 32768, 72, 72, 72)) << "its corner (0, 65535)";
+  EXPECT_EQ(frame[32], V(65535 - 32768, 65535 - 32768, 72, 72, 72));
+  EXPECT_EQ(VerticesOf(list, 1).front(), V(100 - 32768, 100 - 32768, 200, 40, 40));
+  EXPECT_EQ(VerticesOf(list, 1).back(), VerticesOf(list, 1).front()) << "closed";
+  EXPECT_EQ(VerticesOf(list, 2)[1], V(3000 - 32768, 2000 - 32768, 200, 150, 0));
+  EXPECT_EQ(VerticesOf(list, 3)[2], V(65000 - 32768, 65100 - 32768, 40, 160, 40));
 }
 
 }  // namespace
