@@ -39,26 +39,7 @@ using std::chrono::steady_clock;
 constexpr int kOlaRpcPort = 9010;
 constexpr int kOlaUniverse = 3;  // Port-Address 3: OLA's universe modulo 16, Net and Sub-Net 0
 
-bool TcpPortFree(int port) {
-  const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  const bool free = bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  close(s);
-  return free;
-}
-
-// A command's standard output, or none when it failed; never longer than 5 s.
-std::optional<std::string> Output(const std::string& command) {
-  FILE* pipe = popen(("timeout 5 " + command + " 2>&1").c_str(), "r");
-  if (!pipe) return std::nullopt;
-  std::string out;
-  char chunk[512];
-  while (size_t got = fread(chunk, 1, sizeof chunk, pipe)) out.append(chunk, got);
-  return pclose(pipe) == 0 ? std::optional(out) : std::nullopt;
-}
+using test::TcpPortFree;
 
 class ArtnetOladTest : public test::DmxWindowTest {
  protected:
@@ -88,7 +69,7 @@ class ArtnetOladTest : public test::DmxWindowTest {
     std::smatch match;
     for (const auto until = steady_clock::now() + milliseconds(8000);
          steady_clock::now() < until && deviceNumber.empty();) {
-      const auto devices = Output("ola_dev_info");
+      const auto devices = test::CommandOutput("ola_dev_info");
       if (devices && std::regex_search(*devices, match, device)) deviceNumber = match[1];
       std::this_thread::sleep_for(milliseconds(100));
     }
@@ -114,7 +95,7 @@ class ArtnetOladTest : public test::DmxWindowTest {
                 milliseconds timeout = milliseconds(8000)) {
     const std::string command = "ola_set_dmx -u " + std::to_string(kOlaUniverse) + " -d " + values;
     for (const auto until = steady_clock::now() + timeout; steady_clock::now() < until;) {
-      if (!Output(command)) return false;
+      if (!test::CommandOutput(command)) return false;
       if (RunUntil(done, milliseconds(500))) return true;
     }
     return false;
@@ -135,7 +116,8 @@ TEST_F(ArtnetOladTest, TheDeskSelectsAShowPlaysDarkensAndStopsIt) {
   input = DmxInput::Start(*registry, dispatcher, options, error);
   ASSERT_TRUE(input) << error;
   // The patched port is OLA's first Art-Net input port: the daemon polls for nodes now.
-  ASSERT_TRUE(Output("ola_patch -d " + deviceNumber + " -p 0 -u " + std::to_string(kOlaUniverse)));
+  ASSERT_TRUE(test::CommandOutput("ola_patch -d " + deviceNumber + " -p 0 -u " +
+                                  std::to_string(kOlaUniverse)));
 
   ASSERT_TRUE(SetUntil("2,255,25,255",
                        [&] { return registry->Playing() && registry->SetListEntry() == 2; }))

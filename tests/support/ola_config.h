@@ -1,15 +1,41 @@
 #pragma once
 
+#include <netinet/in.h>
 #include <pwd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 namespace lumarex::test {
+
+// Whether nothing listens on TCP `port` of loopback (OLA's daemon takes its RPC port there).
+inline bool TcpPortFree(int port) {
+  const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  const bool free = bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  close(s);
+  return free;
+}
+
+// A command's output (standard error too), or none when it failed; never longer than 5 s.
+inline std::optional<std::string> CommandOutput(const std::string& command) {
+  FILE* pipe = popen(("timeout 5 " + command + " 2>&1").c_str(), "r");
+  if (!pipe) return std::nullopt;
+  std::string out;
+  char chunk[512];
+  while (size_t got = fread(chunk, 1, sizeof chunk, pipe)) out.append(chunk, got);
+  return pclose(pipe) == 0 ? std::optional(out) : std::nullopt;
+}
 
 // A config folder for OLA's daemon (olad): Art-Net on loopback and every other plugin off
 // (they would go looking for hardware), owned by "nobody" when we are root, since olad refuses

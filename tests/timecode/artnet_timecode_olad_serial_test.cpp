@@ -37,26 +37,7 @@ using std::chrono::steady_clock;
 
 constexpr int kOlaRpcPort = 9010;
 
-bool TcpPortFree(int port) {
-  const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  const bool free = bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  close(s);
-  return free;
-}
-
-// A command's output, or none when it failed; never longer than 5 s.
-std::optional<std::string> Output(const std::string& command) {
-  FILE* pipe = popen(("timeout 5 " + command + " 2>&1").c_str(), "r");
-  if (!pipe) return std::nullopt;
-  std::string out;
-  char chunk[512];
-  while (size_t got = fread(chunk, 1, sizeof chunk, pipe)) out.append(chunk, got);
-  return pclose(pipe) == 0 ? std::optional(out) : std::nullopt;
-}
+using test::TcpPortFree;
 
 bool Until(const std::function<bool()>& done, milliseconds timeout = milliseconds(3000)) {
   for (const auto until = steady_clock::now() + timeout; steady_clock::now() < until;) {
@@ -89,7 +70,7 @@ class ArtnetTimecodeOladTest : public ::testing::Test {
     ASSERT_TRUE(olad->Started());
     ASSERT_TRUE(Until(
         [] {
-          const auto devices = Output("ola_dev_info");
+          const auto devices = test::CommandOutput("ola_dev_info");
           return devices && devices->find("ArtNet") != std::string::npos;
         },
         milliseconds(8000)))
@@ -131,7 +112,8 @@ TEST_F(ArtnetTimecodeOladTest, TimesFromOlaAtEveryRateAndGarbageCounted) {
                         Case{"SMPTE", "23:59:59:29", TimecodeRate::k30}}) {
     const uint64_t before = input->Latest() ? input->Latest()->count : 0;
     const uint32_t sentMs = clock.NowMs();
-    ASSERT_TRUE(Output(std::string("ola_timecode -f ") + c.format + " " + c.time)) << c.format;
+    ASSERT_TRUE(test::CommandOutput(std::string("ola_timecode -f ") + c.format + " " + c.time))
+        << c.format;
     ASSERT_TRUE(Until([&] { return input->Latest() && input->Latest()->count > before; }))
         << c.format << ": nothing came; counters: " << input->Counters().received << " received";
     const TimecodeReading r = *input->Latest();
