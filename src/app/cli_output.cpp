@@ -56,6 +56,12 @@ void AddCalibrationOptions(CLI::App& cmd, CalibrationOptions& o, bool withProjec
                  "Projection file (corners, warp, masks, safe area) for the output");
 }
 
+void AddRigOption(CLI::App& cmd, std::optional<std::string>& rig) {
+  cmd.add_option("--rig", rig,
+                 "Rig file (*.rig.json): the projectors to send to, each with its device, "
+                 "calibration and projection");
+}
+
 OutputRig::OutputRig(CliContext& context, bool withDevices, bool withAudio)
     : form(context.Window(withDevices, withAudio)),
       dac(form.Dac),
@@ -135,11 +141,39 @@ bool OutputRig::OpenDevice(int device, CliContext& context) {
   return true;
 }
 
+bool OutputRig::LoadRig(const std::string& path, CliContext& context) {
+  const std::string fault = form.Projectors.Load(path);
+  if (fault.empty()) return true;
+  std::cerr << "lumarex-cli: " << path << ": " << fault << '\n';
+  context.Failed();
+  return false;
+}
+
+void OutputRig::ReportFurtherOutputs(std::ostream& out) const {
+  const ProjectorRig& p = form.Projectors;
+  for (int k = 2; k <= p.Count(); ++k) {
+    out << "Output " << k << " (" << (p.DeviceName(k).empty() ? "no device" : p.DeviceName(k))
+        << (p.Enabled(k) ? "" : ", off") << "): " << p.Accepted(k) << " frames taken, "
+        << p.Refused(k) << " refused\n";
+  }
+}
+
 bool OutputRig::WaitUntilReady(std::chrono::milliseconds patience) {
   using SteadyClock = std::chrono::steady_clock;
   const auto deadline = SteadyClock::now() + patience;
+  const ProjectorRig& projectors = form.Projectors;
+  const auto allReady = [&] {
+    if (dac.jmLaserIsDeviceReady(dac.DeviceHandle) != 1) return false;
+    for (int k = 2; k <= projectors.Count(); ++k) {
+      if (projectors.Enabled(k) && projectors.Handle(k) >= 0 &&
+          dac.jmLaserIsDeviceReady(projectors.Handle(k)) != 1) {
+        return false;
+      }
+    }
+    return true;
+  };
   for (;;) {
-    if (dac.jmLaserIsDeviceReady(dac.DeviceHandle) == 1) return true;
+    if (allReady()) return true;
     if (SteadyClock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }

@@ -38,6 +38,8 @@ struct CalibrationOptions {
 // `withProjection`: the command sends or draws output, so --projection applies.
 void AddCalibrationOptions(CLI::App& command, CalibrationOptions& options,
                            bool withProjection = true);
+// --rig FILE: the projectors a command sends to (*.rig.json).
+void AddRigOption(CLI::App& command, std::optional<std::string>& rig);
 
 // The laser side of the main window, as the commands that send or show output use it.
 struct OutputRig {
@@ -56,9 +58,14 @@ struct OutputRig {
   // start-up), and arms it. False, with the exit code set and the reason on stderr, when there
   // is no such device or it could not be opened.
   bool OpenDevice(int device, CliContext& context);
-  // Polls the open device without blocking inside the library; false when it stays busy for
-  // longer than `patience`.
+  // Loads a rig file into the window's projectors (before the other calibration options, which
+  // then apply to output 1 on top of it); false, with the reason on stderr, when it fails.
+  bool LoadRig(const std::string& path, CliContext& context);
+  // Polls the open device, and every further enabled projector's, without blocking inside the
+  // library; false when one stays busy for longer than `patience`.
   bool WaitUntilReady(std::chrono::milliseconds patience);
+  // One line per further projector: what it took and refused.
+  void ReportFurtherOutputs(std::ostream& out) const;
   // How long a device may take to take the next frame after one of `points` points at the
   // slowest scan speed, plus a second for a network DAC to connect. Once the device has taken
   // frames (`sentBefore`), a few seconds more: a DAC that drops out (power cycled, a network

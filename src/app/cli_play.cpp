@@ -25,6 +25,7 @@ struct PlayOptions {
   std::optional<double> seconds;
   bool noMusic = false;
   std::optional<std::string> params;
+  std::optional<std::string> rig;
   bool protect = false;
   bool powerLock = false;
   bool json = false;
@@ -142,6 +143,7 @@ void Play(const PlayOptions& o, CliContext& context) {
     std::cerr << "lumarex-cli: the music beside " << o.file << " could not be opened\n";
     context.Failed();
   }
+  if (o.rig && !rig.LoadRig(*o.rig, context)) return;
   if (o.params && !LoadProjectorParameters(context, *o.params)) return;
   if (!rig.ApplyCalibration(o.calibration)) {
     context.exitCode = kExitUsage;
@@ -179,6 +181,7 @@ void Play(const PlayOptions& o, CliContext& context) {
   };
   form.Player.OnShowEnded = [&ended] { ended = true; };
 
+  form.Projectors.ResetCounters();
   form.Player.Play.Click();
   if (form.Player.Playing()) {
     using SteadyClock = std::chrono::steady_clock;
@@ -214,6 +217,7 @@ void Play(const PlayOptions& o, CliContext& context) {
 
   if (!o.json) {
     PrintCounters(form);
+    rig.ReportFurtherOutputs(std::cout);
     return;
   }
   const ShowPlayer& p = form.Player;
@@ -245,6 +249,18 @@ void Play(const PlayOptions& o, CliContext& context) {
                     {"music_ticks", audioClock->MusicTicks()},
                     {"system_ticks", audioClock->SystemTicks()}};
   }
+  const ProjectorRig& projectors = form.Projectors;
+  if (projectors.Count() > 1) {
+    nlohmann::json outputs = nlohmann::json::array();
+    for (int k = 2; k <= projectors.Count(); ++k) {
+      outputs.push_back({{"output", k},
+                         {"device", projectors.DeviceName(k)},
+                         {"enabled", projectors.Enabled(k)},
+                         {"FramesAccepted", projectors.Accepted(k)},
+                         {"RefusedFrames", projectors.Refused(k)}});
+    }
+    out["outputs"] = std::move(outputs);
+  }
   if (!o.noFrameList) out["handled"] = std::move(frames);
   std::cout << out.dump() << '\n';
 }
@@ -273,6 +289,7 @@ void AddPlayCommand(CLI::App& app, CliContext& context) {
                 "runs of hours)");
   AddTimecodeOptions(*cmd, o->timecode, false);
   AddCalibrationOptions(*cmd, o->calibration);
+  AddRigOption(*cmd, o->rig);
   cmd->callback([o, &context] { Play(*o, context); });
 }
 

@@ -22,6 +22,7 @@ struct SendOptions {
   int count = 1;
   std::optional<double> seconds;
   std::optional<std::string> params;
+  std::optional<std::string> rig;
   CalibrationOptions calibration;
 };
 
@@ -40,6 +41,7 @@ void Send(const SendOptions& o, CliContext& context) {
   }
 
   OutputRig rig(context);
+  if (o.rig && !rig.LoadRig(*o.rig, context)) return;
   if (o.params && !LoadProjectorParameters(context, *o.params)) return;
   if (!rig.ApplyCalibration(o.calibration)) {
     context.exitCode = kExitUsage;
@@ -61,6 +63,7 @@ void Send(const SendOptions& o, CliContext& context) {
       break;
     }
     rig.output.OutputFrame(static_cast<uint16_t>(o.frame));
+    rig.form.Projectors.SendFrame(static_cast<uint16_t>(o.frame));
     lastPoints = rig.output.LastDacPoints().size();
     ++sent;
   }
@@ -70,6 +73,7 @@ void Send(const SendOptions& o, CliContext& context) {
   std::cout << "Sent " << sent << (sent == 1 ? " frame" : " frames") << " of " << lastPoints
             << " points to device " << o.device << " (" << entry.FriendlyName << ") at "
             << rig.output.LastWriteRate() << " points per second\n";
+  rig.ReportFurtherOutputs(std::cout);
 }
 
 void AddSendCommand(CLI::App& app, CliContext& context) {
@@ -88,6 +92,7 @@ void AddSendCommand(CLI::App& app, CliContext& context) {
   cmd->add_option("--params", o->params,
                   "Projector parameter file (.PRO) loaded before the calibration options");
   AddCalibrationOptions(*cmd, o->calibration);
+  AddRigOption(*cmd, o->rig);
   cmd->callback([o, &context] { Send(*o, context); });
 }
 

@@ -28,6 +28,7 @@ struct ServeOptions {
   bool events = false;
   TimecodeOptions timecode;
   std::optional<std::string> projection;
+  std::optional<std::string> rig;
 };
 
 // Set by SIGTERM and SIGINT; the command's loop looks at it between the tasks it runs.
@@ -47,6 +48,7 @@ void Serve(const ServeOptions& o, CliContext& context) {
 
   OutputRig rig(context, true, true);
   Tform1& form = rig.form;
+  if (o.rig && !rig.LoadRig(*o.rig, context)) return;
   if (o.projection) {
     CalibrationOptions projection;
     projection.projection = o.projection;
@@ -144,6 +146,7 @@ void AddServeCommand(CLI::App& app, CliContext& context) {
   AddTimecodeOptions(*cmd, o->timecode, true);
   cmd->add_option("--projection", o->projection,
                   "Projection file (corners, warp, masks, safe area) for the output");
+  AddRigOption(*cmd, o->rig);
   cmd->add_option("--device", o->device, "Device index as `devices` lists it (default 0)");
   cmd->add_flag("--play", o->play, "Play the set list's first entry at once");
   cmd->add_flag("--loop", o->loop,

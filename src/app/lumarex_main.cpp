@@ -103,6 +103,7 @@ bool ReadInputOptions(const QCommandLineParser& parser, lumarex::qt::Program::Op
   if (freewheel) clock.freewheelMs = static_cast<uint32_t>(*freewheel);
   clock.hourSelects = parser.isSet("tc-hour-selects");
   options.projection = parser.value("projection").toStdString();
+  options.rig = parser.value("rig").toStdString();
   return true;
 }
 
@@ -150,6 +151,10 @@ int main(int argc, char** argv) {
                     "MS"});
   parser.addOption(
       {"projection", "Projection file (corners, warp, masks, safe area) for the output.", "FILE"});
+  parser.addOption({"rig",
+                    "Rig file: the projectors to play to, each with its device, calibration and "
+                    "projection.",
+                    "FILE"});
   parser.addOption({"tc-hour-selects",
                     "The hour of the timecode selects the set list entry (hour 1 = entry 1)."});
   parser.addPositionalArgument("SHOW", "A show file to load as \"Load File\" loads it.", "[SHOW]");

@@ -69,28 +69,18 @@ const char* SourceName(CommandSource source) {
 
 ControlRegistry::ControlRegistry(Tform1& form, UiDispatcher& dispatcher)
     : form_(form), dispatcher_(dispatcher) {
+  BindCalibration(form.Output);
   const auto value = [this](std::string name, ValueControl& control) {
     bindings_.push_back({std::move(name), &control, nullptr, false, nullptr});
   };
-  const auto range = [this](const std::string& name, RangeSlider& slider) {
-    bindings_.push_back({name + ".Left", nullptr, &slider, true, nullptr});
-    bindings_.push_back({name + ".Right", nullptr, &slider, false, nullptr});
-  };
-  LaserAusgabe& out = form.Output;
-  value("Scanspeed", out.Scanspeed);
-  range("Achse_X", out.Achse_X);
-  range("Achse_Y", out.Achse_Y);
-  value("Farbverschiebung", out.Farbverschiebung);
-  value("Extrapoints", out.Extrapoints);
-  value("Scanner_Invers", out.Scanner_Invers);
-  range("Rot_to_Laser", out.Rot_to_Laser);
-  range("Gruen_to_Laser", out.Gruen_to_Laser);
-  range("Blau_to_Laser", out.Blau_to_Laser);
-  value("Dimmen_RGB", out.Dimmen_RGB);
   value("Irq_Speed", form.Player.Irq_Speed);
   value("Framescroll", form.Player.Framescroll);
   value("OGL_Effekt", form.OGL_Effekt);
   bindings_.push_back({"Ausgabedevice", nullptr, nullptr, false, &form.Devices.Ausgabedevice});
+  value("Projektor", form.Projectors.Projektor);
+  for (size_t k = 0; k < form.Projectors.Ecken.size(); ++k) {
+    value(ProjectorRig::CornerName(k), form.Projectors.Ecken[k]);
+  }
 
   form.Player.OnShowEnded = [this] { ShowEnded(); };
   form.Wiederholen.OnClick([this] {
@@ -110,7 +100,37 @@ ControlRegistry::~ControlRegistry() {
   form_.Player.Repeat = form_.Wiederholen.Checked();
 }
 
+void ControlRegistry::BindCalibration(LaserAusgabe& out) const {
+  std::vector<Binding> calibration;
+  const auto value = [&calibration](std::string name, ValueControl& control) {
+    calibration.push_back({std::move(name), &control, nullptr, false, nullptr});
+  };
+  const auto range = [&calibration](const std::string& name, RangeSlider& slider) {
+    calibration.push_back({name + ".Left", nullptr, &slider, true, nullptr});
+    calibration.push_back({name + ".Right", nullptr, &slider, false, nullptr});
+  };
+  value("Scanspeed", out.Scanspeed);
+  range("Achse_X", out.Achse_X);
+  range("Achse_Y", out.Achse_Y);
+  value("Farbverschiebung", out.Farbverschiebung);
+  value("Extrapoints", out.Extrapoints);
+  value("Scanner_Invers", out.Scanner_Invers);
+  range("Rot_to_Laser", out.Rot_to_Laser);
+  range("Gruen_to_Laser", out.Gruen_to_Laser);
+  range("Blau_to_Laser", out.Blau_to_Laser);
+  value("Dimmen_RGB", out.Dimmen_RGB);
+  if (bindings_.size() < calibration.size()) {
+    bindings_.insert(bindings_.begin(), calibration.begin(), calibration.end());
+  } else {
+    std::copy(calibration.begin(), calibration.end(), bindings_.begin());
+  }
+  boundOutput_ = &out;
+}
+
 const ControlRegistry::Binding* ControlRegistry::FindBinding(std::string_view name) const {
+  // The calibration controls are the selected projector's, as the window shows them.
+  LaserAusgabe& selected = form_.Projectors.Output(form_.Projectors.Selected());
+  if (&selected != boundOutput_) BindCalibration(selected);
   const auto found = std::find_if(bindings_.begin(), bindings_.end(),
                                   [&](const Binding& b) { return b.name == name; });
   return found == bindings_.end() ? nullptr : &*found;

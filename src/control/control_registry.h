@@ -111,6 +111,8 @@ class ControlRegistry {
  private:
   struct Binding;
   const Binding* FindBinding(std::string_view name) const;
+  // The calibration controls' bindings, first in the list, on `out`.
+  void BindCalibration(LaserAusgabe& out) const;
   bool Record(CommandSource source, std::string command, std::string argument, bool done);
   bool LoadEntry(size_t index);
   bool StopIfPlaying();
@@ -122,7 +124,9 @@ class ControlRegistry {
   Tform1& form_;
   UiDispatcher& dispatcher_;
   SetList list_;
-  std::vector<Binding> bindings_;
+  // Rebound when the selected projector changes, which a lookup notices.
+  mutable std::vector<Binding> bindings_;
+  mutable LaserAusgabe* boundOutput_ = nullptr;
   ListenerId nextListener_ = 1;
   std::vector<std::pair<ListenerId, std::function<void(const CommandRecord&)>>> commandListeners_;
   std::vector<std::pair<ListenerId, std::function<void()>>> stateListeners_;

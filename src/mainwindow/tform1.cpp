@@ -64,6 +64,7 @@ Tform1::Tform1(const Tform1Services& services)
              nullptr),
       Optimiser(Store, services.desktop, CurrentFrame),
       Parameters(ControlsOf(*this), Store, services.desktop),
+      Projectors(Store, Dac, Output, ControlsOf(*this), Devices, Scanninfo, DeviceFenster),
       desktop_(services.desktop),
       clock_(services.clock),
       startTimer_(services.startTimer),
@@ -114,7 +115,17 @@ Tform1::Tform1(const Tform1Services& services)
     Ausgabeansicht.SetChecked(!Ausgabeansicht.Checked());
     DrawOutputView();
   });
-  Output.OnWritten = [this] { DrawOutputView(); };
+  Output.OnWritten = [this] {
+    if (Projectors.Selected() == 1) DrawOutputView();
+  };
+  Projectors.OnWritten = [this](int k) {
+    if (Projectors.Selected() == k) DrawOutputView();
+  };
+  Projectors.OnSelectionChanged = [this] {
+    DrawOutputView();
+    if (OnSelectedOutputChanged) OnSelectedOutputChanged();
+  };
+  Player.SendToFurtherOutputs = [this](uint16_t frame) { Projectors.SendFrame(frame); };
   Optimiser.OnReturnToPlayer = [this] { ReturnFromOptimiser(); };
   Optimiser.OnDrawComparison([this](uint32_t frame, uint16_t lastIndex) {
     if (comparisonView_ == nullptr) return;
@@ -197,6 +208,7 @@ void Tform1::FormClose() {
 }
 
 void Tform1::StopStartAnimation() {
+  testPattern_ = false;
   startTimer_.SetEnabled(false);
 }
 
@@ -223,9 +235,9 @@ void Tform1::DrawOutputView() {
   if (!Ausgabeansicht.Checked()) {
     outputPicture_.Reset(true);
   } else {
-    BuildOutputPicture(Output.LastDacPoints(),
-                       OutputWindowOf(Output.ScaleX, Output.OffsetX, Output.ScaleY, Output.OffsetY),
-                       outputPicture_, &Output.OutputProjection);
+    const LaserAusgabe& o = Projectors.Output(Projectors.Selected());
+    BuildOutputPicture(o.LastDacPoints(), OutputWindowOf(o.ScaleX, o.OffsetX, o.ScaleY, o.OffsetY),
+                       outputPicture_, &o.OutputProjection);
   }
   outputView_->Present(outputPicture_);
 }
@@ -266,6 +278,10 @@ void Tform1::OGL_EffektChange() {
 }
 
 void Tform1::Start_TimerTimer() {
+  if (testPattern_) {
+    SendTestPattern();
+    return;
+  }
   ++Player.TickCount;
   if (Player.TickCount % 2 == 1) return;
   if (!PreviewBusy) {
@@ -275,9 +291,9 @@ void Tform1::Start_TimerTimer() {
     animation_.AnimationStep(AnimationAngle, TiltFromPointer(d), picture_);
     preview_.Present(picture_);
     // The open device, as the player asks it (not device 0, whose handle may be another's).
-    if (Dac.jmLaserIsDeviceReady(Dac.DeviceHandle) == 1) {
-      Output.TransformAndSend(animation_.StagePoints(Output.StagedPoints()));
-    }
+    const uint32_t staged = animation_.StagePoints(Output.StagedPoints());
+    if (Dac.jmLaserIsDeviceReady(Dac.DeviceHandle) == 1) Output.TransformAndSend(staged);
+    Projectors.SendStaged(Output.StagedPoints().first(staged));
     PreviewBusy = false;
   }
   if (AnimationAngle >= 360) AnimationAngle = 0;

@@ -23,6 +23,7 @@
 #include "player/show_player.h"
 #include "preview/draw_list.h"
 #include "preview/start_animation.h"
+#include "rig/projector_rig.h"
 #include "show/save_progress.h"
 #include "show/show_files.h"
 #include "show/show_store.h"
@@ -163,6 +164,12 @@ class Tform1 final : public PlayerWindow, private SaveProgress {
   // --- Parameter files ---
   ParameterFiles Parameters;
 
+  // --- Projectors: output 1 is Output on the open device, further ones beside it ---
+  ProjectorRig Projectors;
+  // Set by the view: the selected projector changed, so the calibration controls it shows
+  // belong to another output (Projectors.Output(Projectors.Selected())).
+  std::function<void()> OnSelectedOutputChanged;
+
   // --- Handlers: files ---
   void Lade_FileClick();
   void Merge_FileClick();
@@ -257,6 +264,13 @@ class Tform1 final : public PlayerWindow, private SaveProgress {
 
   DesktopServices& Desktop() { return desktop_; }
   UiTimer& Start_Timer() { return startTimer_; }
+
+  // "Testbild": a grid over the whole field, sent on the start timer to the selected projector
+  // through its calibration and projection in place of the show, while the projection is
+  // adjusted. On stops the show and the start animation; off darkens the projector and lets
+  // the animation go on if it ran. The player's start ends it too.
+  void SetTestPattern(bool on);
+  bool TestPattern() const { return testPattern_; }
   UiTimer& Showplay_Timer() { return showplayTimer_; }
 
  private:
@@ -289,6 +303,9 @@ class Tform1 final : public PlayerWindow, private SaveProgress {
   DrawList comparisonPicture_;
   StartAnimation animation_;
   bool created_ = false;
+  bool testPattern_ = false;
+  bool animationBeforeTestPattern_ = false;
+  void SendTestPattern();
   CommandHold loadHold_;
   uint32_t firstLoadedFrame_ = 0;  // where the running load's frames begin
 };

@@ -171,11 +171,19 @@ int32_t JMLaser::jmLaserGetMaxSpeed(int32_t handle) {
 }
 
 int32_t JMLaser::jmLaserStartOutput(int32_t handle) {
-  return loaded_ ? startOutput_(handle) : kNotLoaded;
+  if (!loaded_) return kNotLoaded;
+  if (handle == DeviceHandle && handle >= 0) {
+    for (const int32_t companion : Companions) startOutput_(companion);
+  }
+  return startOutput_(handle);
 }
 
 int32_t JMLaser::jmLaserStopOutput(int32_t handle) {
-  return loaded_ ? stopOutput_(handle) : kNotLoaded;
+  if (!loaded_) return kNotLoaded;
+  if (handle == DeviceHandle && handle >= 0) {
+    for (const int32_t companion : Companions) stopOutput_(companion);
+  }
+  return stopOutput_(handle);
 }
 
 int32_t JMLaser::jmLaserIsDeviceReady(int32_t handle) {

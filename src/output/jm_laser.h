@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "jmlaser/jmlaser.h"
 #include "output/dac_point.h"
@@ -41,6 +42,9 @@ class JMLaser {
 
   // The handle of the one open device, -1 when none; the device selection sets it.
   int32_t DeviceHandle = -1;
+  // Further open devices (the other projectors of a rig) whose output starts and stops with
+  // the open device's: every start or stop of DeviceHandle is one of theirs too.
+  std::vector<int32_t> Companions;
 
   int32_t jmLaserOpenDll();
   int32_t jmLaserCloseDll();

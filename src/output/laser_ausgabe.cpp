@@ -65,7 +65,8 @@ LaserAusgabe::LaserAusgabe(const ShowStore& store, JMLaser& dac, StatusImage& sc
       // need them.
       staged_(std::make_unique_for_overwrite<SequencePoint[]>(kMaxStagedPoints)),
       sequence_(std::make_unique_for_overwrite<SequencePoint[]>(kMaxSequence)),
-      dacList_(std::make_unique_for_overwrite<DacPoint[]>(kMaxSequence)) {
+      dacList_(std::make_unique_for_overwrite<DacPoint[]>(kMaxSequence)),
+      handle_(&dac.DeviceHandle) {
   xTable_.values = std::make_unique_for_overwrite<uint16_t[]>(kTableSize);
   yTable_.values = std::make_unique_for_overwrite<uint16_t[]>(kTableSize);
   Scanspeed.SetHint("Scannerspeed");
@@ -108,7 +109,7 @@ bool LaserAusgabe::OutputFrame(uint16_t n) {
     const int32_t rate = ScanSpeedPps > 0 ? ScanSpeedPps : Scanspeed.Position() * 1000;
     lastWriteRate_ = rate;
     const int32_t result = device_.jmLaserWriteFrameNL(
-        device_.DeviceHandle, lastSent_.data(), static_cast<int32_t>(lastSent_.size()), rate, 0);
+        *handle_, lastSent_.data(), static_cast<int32_t>(lastSent_.size()), rate, 0);
     if (OnWritten) OnWritten();
     return result >= 0;
   }
@@ -190,9 +191,8 @@ bool LaserAusgabe::TransformAndSend(uint32_t count) {
   MapToDac(parts, n, ColourShift);
   lastSent_ = OutputProjection.Apply({dacList_.get(), n});
   lastWriteRate_ = ScanSpeedPps;
-  const int32_t result =
-      device_.jmLaserWriteFrameNL(device_.DeviceHandle, lastSent_.data(),
-                                  static_cast<int32_t>(lastSent_.size()), ScanSpeedPps, 0);
+  const int32_t result = device_.jmLaserWriteFrameNL(
+      *handle_, lastSent_.data(), static_cast<int32_t>(lastSent_.size()), ScanSpeedPps, 0);
   if (OnWritten) OnWritten();
   // Negative answers are the library's error codes (-999 without a library).
   return result >= 0;

@@ -95,6 +95,9 @@ class LaserAusgabe {
   int32_t LastWriteRate() const { return lastWriteRate_; }
   // Called after every write to the device (an output view redraws from LastDacPoints).
   std::function<void()> OnWritten;
+  // The device handle the writes go to: the DAC binding's open device unless another is given
+  // (a further projector of a rig keeps its own). The handle is read at every write.
+  void WriteToHandle(const int32_t* handle) { handle_ = handle ? handle : &device_.DeviceHandle; }
 
   // --- Change handlers, bound to the controls above ---
   void ScanspeedChange();
@@ -157,6 +160,7 @@ class LaserAusgabe {
   SequencePoint prefix_[kMaxMoveSteps + 2];
   SequencePoint suffix_[kMaxMoveSteps + 2];
   std::unique_ptr<DacPoint[]> dacList_;
+  const int32_t* handle_;
   std::span<const DacPoint> lastSent_;
   int32_t lastWriteRate_ = 0;
   AxisTable xTable_;

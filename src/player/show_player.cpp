@@ -155,6 +155,7 @@ void ShowPlayer::Showplay_TimerTimer() {
   // well: "Frames angenommen" counts only what the device took.
   const bool sent = dac_.jmLaserIsDeviceReady(dac_.DeviceHandle) == 1 && output_.OutputFrame(frame);
   if (!sent) ++RefusedFrames;
+  if (SendToFurtherOutputs) SendToFurtherOutputs(frame);
   LastPlayedFrame = frame;
   WriteCounters();
   if (OnFrameHandled) OnFrameHandled(frame, PlayTimeMs, sent);

@@ -91,6 +91,8 @@ class ShowPlayer {
   std::function<void(uint16_t frame, uint64_t playTimeMs, bool sent)> OnFrameHandled;
   // Called when a tick finds the show at its end (before the halt).
   std::function<void()> OnShowEnded;
+  // Sends the frame just sent to the open device to the further outputs of a rig, if any.
+  std::function<void(uint16_t frame)> SendToFurtherOutputs;
 
   // The music of the show, when there is a music component.
   void SetMusic(TBassdllPlayer* music) { music_ = music; }

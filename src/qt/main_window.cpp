@@ -57,6 +57,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 }
 
 MainWindow::~MainWindow() {
+  if (form_ != nullptr) form_->OnSelectedOutputChanged = nullptr;
   for (MenuItem* item : boundMenus_) UnbindAction(*item);
 }
 
@@ -164,7 +165,6 @@ void MainWindow::Bind(Tform1& f, ControlRegistry& registry) {
   registry_ = &registry;
   BuildMenus(f);
   ShowPlayer& p = f.Player;
-  LaserAusgabe& o = f.Output;
   DeviceSelection& d = f.Devices;
 
   // Middle column: frame information, player, save range, scope.
@@ -197,28 +197,11 @@ void MainWindow::Bind(Tform1& f, ControlRegistry& registry) {
   Add<StatusImageView>("DeviceFenster", kRight, 8, 250, 243, f.DeviceFenster);
   Add<ButtonWidget>("Suche_Device", kRight + 6, 8 + 53, 104, 24, d.Suche_Device);
   Add<ComboBoxWidget>("Ausgabedevice", kRight + 114, 8 + 53, 130, 24, d.Ausgabedevice);
-  Add<TrackBarWidget>("Scanspeed", kRight + 5, 8 + 100, 240, 24, o.Scanspeed, Qt::Horizontal);
-  Add<TrackBarWidget>("Farbverschiebung", kRight + 5, 8 + 148, 110, 24, o.Farbverschiebung,
-                      Qt::Horizontal);
-  Add<TrackBarWidget>("Extrapoints", kRight + 125, 8 + 148, 120, 24, o.Extrapoints, Qt::Horizontal);
   Add<StatusImageView>("Scanninfo", kRight, kScanninfoTop, 250, 430, f.Scanninfo);
-  Add<RangeSliderWidget>("Achse_X", kRight + 32, kScanninfoTop + 30, 210, 18, o.Achse_X,
-                         Qt::Horizontal);
-  Add<RangeSliderWidget>("Achse_Y", kRight + 12, kScanninfoTop + 47, 18, 210, o.Achse_Y,
-                         Qt::Vertical);
-  Add<TrackBarWidget>("Scanner_Invers", kRight + 4, kScanninfoTop + 272, 92, 24, o.Scanner_Invers,
-                      Qt::Horizontal);
-  Add<RangeSliderWidget>("Rot_to_Laser", kRight + 55, kScanninfoTop + 320, 140, 18, o.Rot_to_Laser,
-                         Qt::Horizontal);
-  Add<RangeSliderWidget>("Gruen_to_Laser", kRight + 55, kScanninfoTop + 345, 140, 18,
-                         o.Gruen_to_Laser, Qt::Horizontal);
-  Add<RangeSliderWidget>("Blau_to_Laser", kRight + 55, kScanninfoTop + 370, 140, 18,
-                         o.Blau_to_Laser, Qt::Horizontal);
-  Add<TrackBarWidget>("Dimmen_RGB", kRight + 45, kScanninfoTop + 404, 150, 24, o.Dimmen_RGB,
-                      Qt::Horizontal);
-  Add<ButtonWidget>("Framewechsel", kRight, kScanninfoTop + 436, 110, 26, o.Framewechsel);
-  Add<ImageWidget>("Schloss_Auf", kRight + 118, kScanninfoTop + 434, 28, 32, o.Schloss_Auf);
-  Add<ImageWidget>("Schloss_Zu", kRight + 118, kScanninfoTop + 434, 28, 32, o.Schloss_Zu);
+  BindCalibration(f.Projectors.Output(f.Projectors.Selected()));
+  f.OnSelectedOutputChanged = [this] {
+    BindCalibration(form_->Projectors.Output(form_->Projectors.Selected()));
+  };
 
   // The operator's keys.
   auto key = [this](QKeySequence sequence, Tform1::Key k) {
@@ -238,6 +221,43 @@ void MainWindow::Bind(Tform1& f, ControlRegistry& registry) {
   auto* progressTimer = new QTimer(this);
   connect(progressTimer, &QTimer::timeout, [this] { ShowProgress(); });
   progressTimer->start(250);
+}
+
+void MainWindow::BindCalibration(LaserAusgabe& o) {
+  // The selected projector's controls: the widgets of the one before go.
+  for (const char* name : {"Scanspeed", "Farbverschiebung", "Extrapoints", "Achse_X", "Achse_Y",
+                           "Scanner_Invers", "Rot_to_Laser", "Gruen_to_Laser", "Blau_to_Laser",
+                           "Dimmen_RGB", "Framewechsel", "Schloss_Auf", "Schloss_Zu"}) {
+    delete widgets_.Find(name);
+    widgets_.Remove(name);
+  }
+  Add<TrackBarWidget>("Scanspeed", kRight + 5, 8 + 100, 240, 24, o.Scanspeed, Qt::Horizontal);
+  Add<TrackBarWidget>("Farbverschiebung", kRight + 5, 8 + 148, 110, 24, o.Farbverschiebung,
+                      Qt::Horizontal);
+  Add<TrackBarWidget>("Extrapoints", kRight + 125, 8 + 148, 120, 24, o.Extrapoints, Qt::Horizontal);
+  Add<RangeSliderWidget>("Achse_X", kRight + 32, kScanninfoTop + 30, 210, 18, o.Achse_X,
+                         Qt::Horizontal);
+  Add<RangeSliderWidget>("Achse_Y", kRight + 12, kScanninfoTop + 47, 18, 210, o.Achse_Y,
+                         Qt::Vertical);
+  Add<TrackBarWidget>("Scanner_Invers", kRight + 4, kScanninfoTop + 272, 92, 24, o.Scanner_Invers,
+                      Qt::Horizontal);
+  Add<RangeSliderWidget>("Rot_to_Laser", kRight + 55, kScanninfoTop + 320, 140, 18, o.Rot_to_Laser,
+                         Qt::Horizontal);
+  Add<RangeSliderWidget>("Gruen_to_Laser", kRight + 55, kScanninfoTop + 345, 140, 18,
+                         o.Gruen_to_Laser, Qt::Horizontal);
+  Add<RangeSliderWidget>("Blau_to_Laser", kRight + 55, kScanninfoTop + 370, 140, 18,
+                         o.Blau_to_Laser, Qt::Horizontal);
+  Add<TrackBarWidget>("Dimmen_RGB", kRight + 45, kScanninfoTop + 404, 150, 24, o.Dimmen_RGB,
+                      Qt::Horizontal);
+  Add<ButtonWidget>("Framewechsel", kRight, kScanninfoTop + 436, 110, 26, o.Framewechsel);
+  Add<ImageWidget>("Schloss_Auf", kRight + 118, kScanninfoTop + 434, 28, 32, o.Schloss_Auf);
+  Add<ImageWidget>("Schloss_Zu", kRight + 118, kScanninfoTop + 434, 28, 32, o.Schloss_Zu);
+
+  for (const char* name : {"Scanspeed", "Farbverschiebung", "Extrapoints", "Achse_X", "Achse_Y",
+                           "Scanner_Invers", "Rot_to_Laser", "Gruen_to_Laser", "Blau_to_Laser",
+                           "Dimmen_RGB", "Framewechsel", "Schloss_Auf", "Schloss_Zu"}) {
+    if (isVisible()) widgets_.Find(name)->show();
+  }
 }
 
 StatusImageView* MainWindow::StatusView(const QString& name) const {

@@ -53,6 +53,7 @@ class MainWindow final : public QMainWindow {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  void BindCalibration(LaserAusgabe& output);
   template <typename W, typename... A>
   W* Add(const QString& name, int x, int y, int w, int h, A&&... args);
   QAction* AddAction(QMenu& menu, const QString& name, MenuItem& model, bool checkable = false);

@@ -12,6 +12,9 @@ template <typename T>
 class NamedObjects {
  public:
   void Add(const QString& name, T* object) { list_.emplace_back(name, object); }
+  void Remove(const QString& name) {
+    std::erase_if(list_, [&name](const auto& entry) { return entry.first == name; });
+  }
   // Null when no object has that name.
   T* Find(const QString& name) const {
     for (const auto& [n, object] : list_) {

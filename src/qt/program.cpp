@@ -91,6 +91,10 @@ StartOutcome Program::Start(SingleInstanceGuard* guard) {
   }
   std::string error;
   if (!inputs_->Start(options_.inputs, error)) Complain(error);
+  if (!options_.rig.empty()) {
+    const std::string fault = form_->Projectors.Load(options_.rig);
+    if (!fault.empty()) Complain(options_.rig + ": " + fault);
+  }
   if (!options_.projection.empty()) {
     const ProjectionRead read = ReadProjectionFile(options_.projection);
     if (read.ok) {

@@ -33,6 +33,8 @@ class Program {
     ClockSettings clock;
     // A projection file for the output (empty: none).
     std::string projection;
+    // A rig file: the projectors to play to (empty: output 1 alone).
+    std::string rig;
   };
 
   explicit Program(const Options& options);

@@ -1,0 +1,66 @@
+// "Testbild": the grid the operator squares up on the wall while adjusting a projection.
+
+#include "mainwindow/tform1.h"
+
+namespace lumarex {
+
+namespace {
+
+// Five lines each way over the whole show field, drawn in steps of 2048 units with a blanked
+// point before each line, and the outline's corners lit so that keystone shows at once.
+uint32_t StageGrid(std::span<SequencePoint> staged) {
+  constexpr int32_t kLow = -32767;
+  constexpr int32_t kHigh = 32767;
+  constexpr int32_t kStep = 2048;
+  constexpr int kLines = 5;
+  uint32_t n = 0;
+  const auto add = [&](int32_t x, int32_t y, bool lit) {
+    if (n < staged.size()) {
+      staged[n++] = lit ? SequencePoint{x, y, 255, 255, 255, 0} : SequencePoint{x, y, 0, 0, 0, 0};
+    }
+  };
+  for (int line = 0; line < kLines; ++line) {
+    const int32_t at = kLow + static_cast<int32_t>(int64_t{kHigh - kLow} * line / (kLines - 1));
+    add(kLow, at, false);
+    for (int32_t x = kLow; x < kHigh; x += kStep) add(x, at, true);
+    add(kHigh, at, true);
+  }
+  for (int line = 0; line < kLines; ++line) {
+    const int32_t at = kLow + static_cast<int32_t>(int64_t{kHigh - kLow} * line / (kLines - 1));
+    add(at, kLow, false);
+    for (int32_t y = kLow; y < kHigh; y += kStep) add(at, y, true);
+    add(at, kHigh, true);
+  }
+  return n;
+}
+
+}  // namespace
+
+void Tform1::SetTestPattern(bool on) {
+  if (on == testPattern_) return;
+  if (on) {
+    if (Player.Playing()) Player.Stop.Click();
+    animationBeforeTestPattern_ = startTimer_.Enabled();
+    testPattern_ = true;
+    startTimer_.SetEnabled(true);
+    return;
+  }
+  testPattern_ = false;
+  startTimer_.SetEnabled(animationBeforeTestPattern_);
+  // One dark point in the centre, so that the grid does not stay on the wall.
+  LaserAusgabe& o = Projectors.Output(Projectors.Selected());
+  const int32_t handle = Projectors.Handle(Projectors.Selected());
+  if (Dac.jmLaserIsDeviceReady(handle) == 1) {
+    o.StagedPoints()[0] = SequencePoint{0, 0, 0, 0, 0, 0};
+    o.TransformAndSend(1);
+  }
+}
+
+void Tform1::SendTestPattern() {
+  LaserAusgabe& o = Projectors.Output(Projectors.Selected());
+  const int32_t handle = Projectors.Handle(Projectors.Selected());
+  const uint32_t staged = StageGrid(o.StagedPoints());
+  if (Dac.jmLaserIsDeviceReady(handle) == 1) o.TransformAndSend(staged);
+}
+
+}  // namespace lumarex
