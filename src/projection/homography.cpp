@@ -51,11 +51,4 @@ std::optional<Homography> Homography::FromCorners(const std::array<FieldPoint, 4
   return m;
 }
 
-FieldPoint Homography::Map(FieldPoint p) const {
-  const double u = p.x / Projection::kFieldMax;
-  const double v = p.y / Projection::kFieldMax;
-  const double w = g_ * u + h_ * v + 1;
-  return {(a_ * u + b_ * v + c_) / w, (d_ * u + e_ * v + f_) / w};
-}
-
 }  // namespace lumarex

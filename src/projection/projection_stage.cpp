@@ -1,11 +1,30 @@
 #include "projection/projection_stage.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <limits>
+#include <utility>
 
 namespace lumarex {
 
 namespace {
+
+// The whole units of the field v for which v * (1 / 65535) does not round as v / 65535 does,
+// a bit each: for all others the multiplication stands in for the division.
+const std::array<uint64_t, 1024>& InexactFractions() {
+  static const std::array<uint64_t, 1024> bits = [] {
+    std::array<uint64_t, 1024> inexact{};
+    for (uint32_t v = 0; v <= 65535; ++v) {
+      const double whole = v;
+      if (whole * (1 / Projection::kFieldMax) != whole / Projection::kFieldMax) {
+        inexact[v >> 6] |= uint64_t{1} << (v & 63);
+      }
+    }
+    return inexact;
+  }();
+  return bits;
+}
 
 bool IsLit(const DacPoint& p) {
   return (p.r | p.g | p.b | p.i) != 0;
@@ -15,12 +34,37 @@ double Clamped(double v, double low, double high) {
   return std::min(std::max(v, low), high);
 }
 
-uint16_t FieldUnit(double v) {
-  return static_cast<uint16_t>(std::lround(Clamped(v, 0, Projection::kFieldMax)));
+inline uint16_t FieldUnit(double v) {
+  const double c = Clamped(v, 0, Projection::kFieldMax);
+  if (std::isnan(c)) return static_cast<uint16_t>(std::lround(c));
+  // Half away from zero, as std::lround, without the call: whole part and rest are exact.
+  const auto whole = static_cast<uint32_t>(c);
+  return static_cast<uint16_t>(whole + (c - whole >= 0.5 ? 1u : 0u));
+}
+
+// Whether edge a-b comes into the rectangle x0..x1, y0..y1: its box overlaps the rectangle and
+// the corners do not all lie on one side of its line. Errs towards yes.
+bool EdgeNear(FieldPoint a, FieldPoint b, double x0, double y0, double x1, double y1) {
+  if (std::max(a.x, b.x) < x0 || std::min(a.x, b.x) > x1 || std::max(a.y, b.y) < y0 ||
+      std::min(a.y, b.y) > y1) {
+    return false;
+  }
+  const auto side = [&](double x, double y) {
+    return (b.x - a.x) * (y - a.y) - (b.y - a.y) * (x - a.x);
+  };
+  const double s[4] = {side(x0, y0), side(x1, y0), side(x1, y1), side(x0, y1)};
+  const bool left = s[0] > 0 && s[1] > 0 && s[2] > 0 && s[3] > 0;
+  const bool right = s[0] < 0 && s[1] < 0 && s[2] < 0 && s[3] < 0;
+  return !left && !right;
 }
 
 uint8_t Scaled(uint8_t value, double percent) {
   return static_cast<uint8_t>(std::floor(value * percent / 100.0));
+}
+
+// The cell a coordinate of the field falls in, as its column or row (NaN: the first).
+uint32_t CellOf(double v, int shift) {
+  return static_cast<uint32_t>(v > 0 ? std::min(v, Projection::kFieldMax) : 0.0) >> shift;
 }
 
 // Where segment a-b crosses segment c-d, as the parameter along a-b strictly inside (0, 1).
@@ -29,12 +73,22 @@ void AddCrossing(FieldPoint a, FieldPoint b, FieldPoint c, FieldPoint d, std::ve
   const double ry = b.y - a.y;
   const double sx = d.x - c.x;
   const double sy = d.y - c.y;
-  const double denominator = rx * sy - ry * sx;
+  double denominator = rx * sy - ry * sx;
   if (denominator == 0) return;  // parallel: an edge it runs along cuts nothing
   const double qx = c.x - a.x;
   const double qy = c.y - a.y;
-  const double along = (qx * sy - qy * sx) / denominator;
-  const double onEdge = (qx * ry - qy * rx) / denominator;
+  double along = qx * sy - qy * sx;
+  double onEdge = qx * ry - qy * rx;
+  // With a positive denominator (negating all three changes no quotient), an edge whose line
+  // does not cross a-b strictly inside it is known before dividing: most are.
+  if (denominator < 0) {
+    denominator = -denominator;
+    along = -along;
+    onEdge = -onEdge;
+  }
+  if (!(along > 0 && along < denominator)) return;
+  along /= denominator;
+  onEdge /= denominator;
   if (along > 0 && along < 1 && onEdge >= 0 && onEdge <= 1) t.push_back(along);
 }
 
@@ -71,11 +125,106 @@ bool ProjectionStage::Set(std::optional<Projection> projection) {
     }
     boxes_.push_back(box);
   }
+  ClassifyCells();
   return true;
 }
 
-FieldPoint ProjectionStage::Place(const DacPoint& p) const {
-  return MapPosition({static_cast<double>(p.x), static_cast<double>(p.y)});
+void ProjectionStage::ClassifyCells() {
+  constexpr double kSize = 65536.0 / kCells;
+  // Far enough from every edge that rounding a point, and the arithmetic of the cutting and
+  // of the polygon test, cannot bring it to the other side.
+  constexpr double kMargin = 2;
+  const auto low = [](size_t cell) { return static_cast<double>(cell) * kSize - kMargin; };
+  const auto high = [](size_t cell) { return static_cast<double>(cell + 1) * kSize + kMargin; };
+  const auto cells = [](double from, double to) {
+    return std::pair{size_t{CellOf(from - kMargin, kCellShift)},
+                     size_t{CellOf(to + kMargin, kCellShift)}};
+  };
+  std::vector<uint8_t> crossed(kCells * kCells, 0);
+  std::vector<uint8_t> outsideSafe(kCells * kCells, 0);
+  if (const std::optional<SafeArea>& s = projection_->safeArea) {
+    for (size_t row = 0; row < kCells; ++row) {
+      for (size_t col = 0; col < kCells; ++col) {
+        const double x0 = low(col), x1 = high(col), y0 = low(row), y1 = high(row);
+        const bool inside = x0 >= s->x0 && x1 <= s->x1 && y0 >= s->y0 && y1 <= s->y1;
+        const bool outside = x1 < s->x0 || x0 > s->x1 || y1 < s->y0 || y0 > s->y1;
+        crossed[row * kCells + col] = !inside && !outside;
+        outsideSafe[row * kCells + col] = outside;
+      }
+    }
+  }
+  for (const ProjectionMask& mask : projection_->masks) {
+    const std::vector<FieldPoint>& polygon = mask.polygon;
+    for (size_t i = 0, j = polygon.size() - 1; i < polygon.size(); j = i++) {
+      const FieldPoint a = polygon[j], b = polygon[i];
+      const auto [col0, col1] = cells(std::min(a.x, b.x), std::max(a.x, b.x));
+      const auto [row0, row1] = cells(std::min(a.y, b.y), std::max(a.y, b.y));
+      for (size_t row = row0; row <= row1; ++row) {
+        for (size_t col = col0; col <= col1; ++col) {
+          if (EdgeNear(a, b, low(col), low(row), high(col), high(row))) {
+            crossed[row * kCells + col] = 1;
+          }
+        }
+      }
+    }
+  }
+  // A cell no edge comes near lies wholly inside or outside each mask: its centre tells.
+  cellPercent_.assign(kCells * kCells, 100.0);
+  for (size_t cell = 0; cell < cellPercent_.size(); ++cell) {
+    if (outsideSafe[cell]) cellPercent_[cell] = 0;
+  }
+  for (size_t m = 0; m < boxes_.size(); ++m) {
+    const ProjectionMask& mask = projection_->masks[m];
+    const auto [col0, col1] = cells(boxes_[m].x0, boxes_[m].x1);
+    const auto [row0, row1] = cells(boxes_[m].y0, boxes_[m].y1);
+    for (size_t row = row0; row <= row1; ++row) {
+      for (size_t col = col0; col <= col1; ++col) {
+        const size_t cell = row * kCells + col;
+        const FieldPoint centre{(static_cast<double>(col) + 0.5) * kSize,
+                                (static_cast<double>(row) + 0.5) * kSize};
+        if (!crossed[cell] && !outsideSafe[cell] && InsidePolygon(mask.polygon, centre)) {
+          cellPercent_[cell] = std::min(cellPercent_[cell], mask.limit.value_or(0.0));
+        }
+      }
+    }
+  }
+  cellLevel_.assign(kCells * kCells, kMixed);
+  levels_.clear();
+  for (size_t cell = 0; cell < cellPercent_.size(); ++cell) {
+    if (crossed[cell]) cellPercent_[cell] = std::numeric_limits<double>::quiet_NaN();
+    if (crossed[cell] || outsideSafe[cell]) continue;
+    const auto known = std::find(levels_.begin(), levels_.end(), cellPercent_[cell]);
+    if (known == levels_.end() && levels_.size() == kMixed) continue;
+    cellLevel_[cell] = static_cast<uint8_t>(known - levels_.begin());
+    if (known == levels_.end()) levels_.push_back(cellPercent_[cell]);
+  }
+  // What Emit makes of each colour value at each level.
+  clearLevel_ = kMixed;
+  levelScales_.assign(levels_.size() * 256, 0);
+  for (size_t level = 0; level < levels_.size(); ++level) {
+    if (levels_[level] == 100) clearLevel_ = static_cast<uint8_t>(level);
+    for (int value = 0; value < 256; ++value) {
+      levelScales_[level * 256 + static_cast<size_t>(value)] =
+          levels_[level] < 100 ? Scaled(static_cast<uint8_t>(value), levels_[level])
+                               : static_cast<uint8_t>(value);
+    }
+  }
+  levelSums_.assign(levels_.size() * kWide * kWide, 0);
+  for (size_t level = 0; level < levels_.size(); ++level) {
+    uint16_t* sums = levelSums_.data() + level * kWide * kWide;
+    for (size_t row = 0; row < kCells; ++row) {
+      for (size_t col = 0; col < kCells; ++col) {
+        const int here = cellLevel_[row * kCells + col] == level ? 1 : 0;
+        sums[(row + 1) * kWide + col + 1] =
+            static_cast<uint16_t>(here + sums[row * kWide + col + 1] +
+                                  sums[(row + 1) * kWide + col] - sums[row * kWide + col]);
+      }
+    }
+  }
+}
+
+void ProjectionStage::Reserve(size_t more) {
+  if (count_ + more > out_.size()) out_.resize(std::max(count_ + more, 2 * out_.size()));
 }
 
 FieldPoint ProjectionStage::MapPosition(FieldPoint source) const {
@@ -100,6 +249,10 @@ FieldPoint ProjectionStage::MapPosition(FieldPoint source) const {
 }
 
 double ProjectionStage::AllowedPercent(FieldPoint p) const {
+  if (!std::isnan(p.x) && !std::isnan(p.y)) {
+    const double known = cellPercent_[CellOf(p.y, kCellShift) * kCells + CellOf(p.x, kCellShift)];
+    if (!std::isnan(known)) return known;
+  }
   if (const std::optional<SafeArea>& safe = projection_->safeArea;
       safe && (p.x < safe->x0 || p.x > safe->x1 || p.y < safe->y0 || p.y > safe->y1)) {
     return 0;
@@ -146,86 +299,156 @@ void ProjectionStage::Crossings(FieldPoint from, FieldPoint to) {
 }
 
 void ProjectionStage::Emit(FieldPoint at, const DacPoint& colour, double percent) {
-  DacPoint p = colour;
   const std::optional<SafeArea>& safe = projection_->safeArea;
   if (safe && (at.x < safe->x0 || at.x > safe->x1 || at.y < safe->y0 || at.y > safe->y1)) {
     at = {Clamped(at.x, safe->x0, safe->x1), Clamped(at.y, safe->y0, safe->y1)};
     percent = 0;
   }
   last_ = at;
-  p.x = FieldUnit(at.x);
-  p.y = FieldUnit(at.y);
+  uint16_t x = FieldUnit(at.x);
+  uint16_t y = FieldUnit(at.y);
   // Where rounding puts the point decides too: never more light than that place allows. A
   // point cut on an edge that rounding put on the wrong side goes to the whole unit beside it
   // on the right side, so the light up to the edge is not lost.
-  if (IsLit(p) && percent > 0) {
-    const auto allowed = [this](double x, double y) {
-      return AllowedPercent({std::round(Clamped(x, 0, Projection::kFieldMax)),
-                             std::round(Clamped(y, 0, Projection::kFieldMax))});
+  if (IsLit(colour) && percent > 0) {
+    const auto allowed = [this](double ax, double ay) {
+      return AllowedPercent({std::round(Clamped(ax, 0, Projection::kFieldMax)),
+                             std::round(Clamped(ay, 0, Projection::kFieldMax))});
     };
-    double here = allowed(p.x, p.y);
+    double here = allowed(x, y);
     // The unit itself, then its four neighbours, then the diagonal ones.
     constexpr int kSteps[8][2] = {{-1, 0},  {1, 0},  {0, -1}, {0, 1},
                                   {-1, -1}, {1, -1}, {-1, 1}, {1, 1}};
     for (const auto& step : kSteps) {
       if (here >= percent) break;
-      const double x = p.x + step[0];
-      const double y = p.y + step[1];
-      if (x < 0 || y < 0 || x > Projection::kFieldMax || y > Projection::kFieldMax) continue;
-      if (allowed(x, y) >= percent) {
-        p.x = FieldUnit(x);
-        p.y = FieldUnit(y);
+      const double nx = x + step[0];
+      const double ny = y + step[1];
+      if (nx < 0 || ny < 0 || nx > Projection::kFieldMax || ny > Projection::kFieldMax) continue;
+      if (allowed(nx, ny) >= percent) {
+        x = FieldUnit(nx);
+        y = FieldUnit(ny);
         here = percent;
       }
     }
     percent = std::min(percent, here);
   }
+  // Written in place: a point put together on the stack and copied costs more than the rest.
+  DacPoint& p = out_.data()[count_++];
+  p = colour;
+  p.x = x;
+  p.y = y;
   if (percent < 100) {
-    p.r = Scaled(p.r, percent);
-    p.g = Scaled(p.g, percent);
-    p.b = Scaled(p.b, percent);
-    p.i = Scaled(p.i, percent);
+    p.r = Scaled(colour.r, percent);
+    p.g = Scaled(colour.g, percent);
+    p.b = Scaled(colour.b, percent);
+    p.i = Scaled(colour.i, percent);
   }
-  out_.push_back(p);
+}
+
+void ProjectionStage::Cut(FieldPoint from, FieldPoint to, const DacPoint& colour, size_t later) {
+  Crossings(from, to);
+  Reserve(cuts_.size() + 1 + later);
+  double begin = 0;
+  for (const double cut : cuts_) {
+    const FieldPoint middle{from.x + (to.x - from.x) * (begin + cut) / 2,
+                            from.y + (to.y - from.y) * (begin + cut) / 2};
+    const FieldPoint edge{from.x + (to.x - from.x) * cut, from.y + (to.y - from.y) * cut};
+    Emit(edge, colour, AllowedPercent(middle));
+    begin = cut;
+  }
+  const FieldPoint middle{from.x + (to.x - from.x) * (begin + 1) / 2,
+                          from.y + (to.y - from.y) * (begin + 1) / 2};
+  Emit(to, colour, AllowedPercent(middle));
 }
 
 std::span<const DacPoint> ProjectionStage::Apply(std::span<const DacPoint> in) {
   if (!projection_) return in;
-  out_.clear();
+  count_ = 0;
+  Reserve(in.size());  // a point each; the cutting makes room for what it adds
+  // MapPosition, without a grid written out here.
+  const bool warped = projection_->grid.has_value();
+  const Homography map = *homography_;
+  const uint64_t* const divide = InexactFractions().data();
+  const auto fraction = [divide](uint16_t v) {
+    return (divide[v >> 6] >> (v & 63) & 1) != 0 ? v / Projection::kFieldMax
+                                                 : v * (1 / Projection::kFieldMax);
+  };
+  const auto place = [&](const DacPoint& p) -> FieldPoint {
+    if (warped) return MapPosition({static_cast<double>(p.x), static_cast<double>(p.y)});
+    const FieldPoint at = map.MapFraction(fraction(p.x), fraction(p.y));
+    return {Clamped(at.x, 0, Projection::kFieldMax), Clamped(at.y, 0, Projection::kFieldMax)};
+  };
   const bool cutting = !projection_->masks.empty() || projection_->safeArea.has_value();
+  const SafeArea safe = projection_->safeArea.value_or(
+      SafeArea{-Projection::kFieldMax, -Projection::kFieldMax, 2 * Projection::kFieldMax,
+               2 * Projection::kFieldMax});
+  // In locals: the compiler cannot tell the colour bytes written from the stage's members.
+  const uint8_t* const scales = levelScales_.data();
+  const uint8_t clear = clearLevel_;
+  DacPoint* out = out_.data();
+  size_t count = 0;
+  FieldPoint last = last_;
+  uint32_t lastCol = CellOf(last.x, kCellShift);
+  uint32_t lastRow = CellOf(last.y, kCellShift);
   for (size_t k = 0; k < in.size(); ++k) {
     const DacPoint& point = in[k];
-    const FieldPoint at = Place(point);
-    // The beam comes from where the last point went (on the safe area's edge, if it was moved).
-    const FieldPoint previous = last_;
-    if (cutting && Clear(k > 0 ? previous : at, at)) {
-      // Far from every mask and inside the safe area: nothing to cut, nothing to dim.
-      last_ = at;
-      DacPoint p = point;
-      p.x = FieldUnit(at.x);
-      p.y = FieldUnit(at.y);
-      out_.push_back(p);
-      continue;
-    }
-    if (k > 0 && cutting && IsLit(point)) {
-      Crossings(previous, at);
-      double begin = 0;
-      for (const double cut : cuts_) {
-        const FieldPoint middle{previous.x + (at.x - previous.x) * (begin + cut) / 2,
-                                previous.y + (at.y - previous.y) * (begin + cut) / 2};
-        const FieldPoint edge{previous.x + (at.x - previous.x) * cut,
-                              previous.y + (at.y - previous.y) * cut};
-        Emit(edge, point, AllowedPercent(middle));
-        begin = cut;
+    FieldPoint at = place(point);
+    const uint32_t col = CellOf(at.x, kCellShift);
+    const uint32_t row = CellOf(at.y, kCellShift);
+    uint8_t level = clear;
+    if (!IsLit(point)) {
+      // Dark already: no mask or zone can change it, only the safe area can move it.
+      if (at.x < safe.x0 || at.x > safe.x1 || at.y < safe.y0 || at.y > safe.y1) {
+        at = {Clamped(at.x, safe.x0, safe.x1), Clamped(at.y, safe.y0, safe.y1)};
       }
-      const FieldPoint middle{previous.x + (at.x - previous.x) * (begin + 1) / 2,
-                              previous.y + (at.y - previous.y) * (begin + 1) / 2};
-      Emit(at, point, AllowedPercent(middle));
-    } else {
-      Emit(at, point, cutting ? AllowedPercent(at) : 100.0);
+    } else if (cutting) {
+      // The beam comes from where the last point went (on the safe area's edge, if it was
+      // moved). Within cells of one percent, far from every edge and inside the safe area,
+      // nothing is cut and all of it is dimmed alike; far from every mask's box neither.
+      const FieldPoint from = k > 0 ? last : at;
+      level = kMixed;
+      if (!std::isnan(at.x + at.y + from.x + from.y)) {
+        const uint32_t fromCol = k > 0 ? lastCol : col;
+        const uint32_t fromRow = k > 0 ? lastRow : row;
+        level = UniformLevel(std::min(col, fromCol), std::min(row, fromRow), std::max(col, fromCol),
+                             std::max(row, fromRow));
+      }
+      if (level == kMixed) {
+        if (!Clear(from, at)) {
+          count_ = count;
+          if (k == 0) {
+            Emit(at, point, AllowedPercent(at));
+          } else {
+            Cut(from, at, point, in.size() - k - 1);
+          }
+          out = out_.data();
+          count = count_;
+          last = last_;
+          lastCol = CellOf(last.x, kCellShift);
+          lastRow = CellOf(last.y, kCellShift);
+          continue;
+        }
+        level = clear;
+      }
+    }
+    last = at;
+    lastCol = CellOf(at.x, kCellShift);
+    lastRow = CellOf(at.y, kCellShift);
+    DacPoint& p = out[count++];
+    p = point;
+    p.x = FieldUnit(at.x);
+    p.y = FieldUnit(at.y);
+    if (level != clear) {
+      const uint8_t* const scale = scales + level * 256;
+      p.r = scale[point.r];
+      p.g = scale[point.g];
+      p.b = scale[point.b];
+      p.i = scale[point.i];
     }
   }
-  return out_;
+  count_ = count;
+  last_ = last;
+  return {out_.data(), count_};
 }
 
 }  // namespace lumarex

@@ -36,14 +36,29 @@ class ProjectionStage {
   FieldPoint MapPosition(FieldPoint source) const;
 
  private:
-  FieldPoint Place(const DacPoint& p) const;
   // The colour a piece of light at `p` may have: none inside a blank mask or outside the
   // safe area, else the lowest limit of the zones it is in (100 outside all).
   double AllowedPercent(FieldPoint p) const;
   void Emit(FieldPoint at, const DacPoint& colour, double percent);
   void Crossings(FieldPoint from, FieldPoint to);
+  // Emits lit segment from-to cut at the edges, with room made for `later` points after it.
+  void Cut(FieldPoint from, FieldPoint to, const DacPoint& colour, size_t later);
   // The segment (with a unit's margin) misses every mask's box and lies in the safe area.
   bool Clear(FieldPoint from, FieldPoint to) const;
+  // Classifies the cells of the field against the masks, zones and safe area.
+  void ClassifyCells();
+  // The level all cells from (col0, row0) to (col1, row1) are at, else kMixed.
+  uint8_t UniformLevel(uint32_t col0, uint32_t row0, uint32_t col1, uint32_t row1) const {
+    const uint8_t level = cellLevel_[row0 * kCells + col0];
+    if (level == kMixed) return kMixed;
+    const uint16_t* sums = levelSums_.data() + level * kWide * kWide;
+    const uint32_t count = static_cast<uint32_t>(sums[(row1 + 1) * kWide + col1 + 1]) -
+                           sums[row0 * kWide + col1 + 1] - sums[(row1 + 1) * kWide + col0] +
+                           sums[row0 * kWide + col0];
+    return count == (col1 + 1 - col0) * (row1 + 1 - row0) ? level : kMixed;
+  }
+  // Makes room for `more` points after the `count_` written.
+  void Reserve(size_t more);
 
   struct Box {
     double x0, y0, x1, y1;
@@ -56,7 +71,25 @@ class ProjectionStage {
   std::optional<Projection> projection_;
   std::optional<Homography> homography_;
   std::vector<Box> boxes_;  // each mask's bounding box: most points miss every mask
-  std::vector<DacPoint> out_;
+
+  // The field in square cells. A cell no edge of a mask, zone or the safe area comes near
+  // (within a margin) has one allowed percent all over it, the one AllowedPercent gives; the
+  // others hold NaN. A segment within cells of one percent, in the safe area, needs no cutting.
+  static constexpr int kCellShift = 9;
+  static constexpr size_t kCells = 65536 >> kCellShift;
+  static constexpr size_t kWide = kCells + 1;
+  static constexpr uint8_t kMixed = 255;
+  std::vector<double> cellPercent_;  // kCells x kCells, row by row
+  // The cells in the safe area by their percent: its index in levels_, or kMixed near an edge
+  // or outside; and for each level, a summed-area table (kWide x kWide) of the cells at it.
+  std::vector<uint8_t> cellLevel_;
+  std::vector<double> levels_;
+  std::vector<uint16_t> levelSums_;
+  std::vector<uint8_t> levelScales_;  // each level's 256 colour values, dimmed to it
+  uint8_t clearLevel_ = kMixed;       // the level at 100 %
+
+  std::vector<DacPoint> out_;  // never shrinks; the first count_ are the list
+  size_t count_ = 0;
   std::vector<double> cuts_;
   FieldPoint last_;  // where the last point emitted went, before rounding
 };
