@@ -132,6 +132,15 @@ TEST(ProjectionStage, MasksZonesAndTheSafeAreaCutTheLightAtTheirEdges) {
   EXPECT_LE(test::DistanceToEdge(p.masks[0].polygon, At(cut[2])), 1.0);
   EXPECT_TRUE(Lit(cut[3]));
   EXPECT_EQ(cut[3].x, 65535) << "the end stays where it was";
+
+  // A mask a few hundred units across still cuts what crosses it.
+  Projection tiny;
+  tiny.masks.push_back({{{30300, 30300}, {30500, 30300}, {30400, 30500}}, std::nullopt});
+  ASSERT_TRUE(plain.Set(tiny));
+  const std::vector<DacPoint> across = {Point(30250, 30400), Point(30650, 30400, 255)};
+  const std::vector<DacPoint> crossed(plain.Apply(across).begin(), plain.Apply(across).end());
+  EXPECT_EQ(crossed.size(), 4u);
+  EXPECT_EQ(test::ProjectionFault(tiny, across, crossed), "");
 }
 
 // The file: every field read and written back the same; a fault names its field.
