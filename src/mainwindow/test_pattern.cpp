@@ -6,13 +6,15 @@ namespace lumarex {
 
 namespace {
 
-// Five lines each way over the whole show field, drawn in steps of 2048 units with a blanked
-// point before each line, and the outline's corners lit so that keystone shows at once.
+// Five lines each way over the whole show field, drawn in steps of 2048 units, with dark points
+// held at both ends of each (longer than the largest colour shift lags, so no move between
+// lines is lit); the outline shows keystone at once.
 uint32_t StageGrid(std::span<SequencePoint> staged) {
   constexpr int32_t kLow = -32767;
   constexpr int32_t kHigh = 32767;
   constexpr int32_t kStep = 2048;
   constexpr int kLines = 5;
+  constexpr int kDwell = 11;
   uint32_t n = 0;
   const auto add = [&](int32_t x, int32_t y, bool lit) {
     if (n < staged.size()) {
@@ -21,15 +23,17 @@ uint32_t StageGrid(std::span<SequencePoint> staged) {
   };
   for (int line = 0; line < kLines; ++line) {
     const int32_t at = kLow + static_cast<int32_t>(int64_t{kHigh - kLow} * line / (kLines - 1));
-    add(kLow, at, false);
+    for (int k = 0; k < kDwell; ++k) add(kLow, at, false);
     for (int32_t x = kLow; x < kHigh; x += kStep) add(x, at, true);
     add(kHigh, at, true);
+    for (int k = 0; k < kDwell; ++k) add(kHigh, at, false);
   }
   for (int line = 0; line < kLines; ++line) {
     const int32_t at = kLow + static_cast<int32_t>(int64_t{kHigh - kLow} * line / (kLines - 1));
-    add(at, kLow, false);
+    for (int k = 0; k < kDwell; ++k) add(at, kLow, false);
     for (int32_t y = kLow; y < kHigh; y += kStep) add(at, y, true);
     add(at, kHigh, true);
+    for (int k = 0; k < kDwell; ++k) add(at, kHigh, false);
   }
   return n;
 }
@@ -42,6 +46,8 @@ void Tform1::SetTestPattern(bool on) {
     if (Player.Playing()) Player.Stop.Click();
     animationBeforeTestPattern_ = startTimer_.Enabled();
     testPattern_ = true;
+    // Loading a show stopped the output; the grid needs it running.
+    Dac.jmLaserStartOutput(Projectors.Handle(Projectors.Selected()));
     startTimer_.SetEnabled(true);
     return;
   }
@@ -54,6 +60,8 @@ void Tform1::SetTestPattern(bool on) {
     o.StagedPoints()[0] = SequencePoint{0, 0, 0, 0, 0, 0};
     o.TransformAndSend(1);
   }
+  // As after a load: dark until Play starts the output again.
+  Dac.jmLaserStopOutput(handle);
 }
 
 void Tform1::SendTestPattern() {

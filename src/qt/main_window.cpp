@@ -1,5 +1,7 @@
 #include "qt/main_window.h"
 
+#include "qt/projection_window.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -141,6 +143,20 @@ void MainWindow::BindSetList(SetListPanel& panel) {
   });
 }
 
+void MainWindow::BindProjection(ProjectionEditor& editor) {
+  auto* window = new ProjectionWindow(*form_, editor, this);
+  projectionWindow_ = window;
+  QAction* open = extras_->addAction(ProjectionWindow::kCaption);
+  open->setObjectName("Projektion");
+  actions_.Add("Projektion", open);
+  connect(open, &QAction::triggered, [this, window] {
+    window->Refresh();
+    window->move(geometry().topRight() + QPoint(8, 0));
+    window->show();
+    window->raise();
+  });
+}
+
 void MainWindow::BindRemote(RemotePanel& panel) {
   remoteWindow_ = new RemoteWindow(panel, this);
   QAction* open = extras_->addAction(RemotePanel::kCaption);
@@ -158,6 +174,8 @@ void MainWindow::ReleaseTools() {
   remoteWindow_ = nullptr;
   delete setListWindow_;
   setListWindow_ = nullptr;
+  delete projectionWindow_;
+  projectionWindow_ = nullptr;
 }
 
 void MainWindow::Bind(Tform1& f, ControlRegistry& registry) {

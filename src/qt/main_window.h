@@ -13,6 +13,7 @@
 #include "qt/named_objects.h"
 #include "qt/status_image_view.h"
 #include "remote/remote_panel.h"
+#include "rig/projection_editor.h"
 
 class QAction;
 
@@ -38,6 +39,7 @@ class MainWindow final : public QMainWindow {
   void BindSetList(SetListPanel& panel);
   // Extras > Fernsteuerung opens the remote inputs' tool window.
   void BindRemote(RemotePanel& panel);
+  void BindProjection(ProjectionEditor& editor);
   // Closes the tool windows for good, before their models go.
   void ReleaseTools();
   // The view of a status image, and the widget of a control, by the control's name.
@@ -68,6 +70,7 @@ class MainWindow final : public QMainWindow {
   QMenu* extras_ = nullptr;
   QWidget* setListWindow_ = nullptr;
   QWidget* remoteWindow_ = nullptr;
+  QWidget* projectionWindow_ = nullptr;
   QProgressBar* progress_ = nullptr;
   NamedObjects<QWidget> widgets_;
   NamedObjects<QAction> actions_;

@@ -47,6 +47,7 @@ Program::~Program() {
   // Nothing arrives from outside once the program closes.
   main_->ReleaseTools();
   remotePanel_.reset();
+  projectionEditor_.reset();
   showClock_.reset();
   inputs_.reset();
   setListPanel_.reset();
@@ -108,6 +109,8 @@ StartOutcome Program::Start(SingleInstanceGuard* guard) {
   remotePanel_ = std::make_unique<RemotePanel>(*inputs_, *registry_, desktop_, options_.inputs);
   remotePanel_->BindClock(showClock_.get());
   main_->BindRemote(*remotePanel_);
+  projectionEditor_ = std::make_unique<ProjectionEditor>(form_->Projectors);
+  main_->BindProjection(*projectionEditor_);
   return outcome;
 }
 

@@ -15,6 +15,7 @@
 #include "remote/remote_inputs.h"
 #include "remote/remote_panel.h"
 #include "remote/show_clock.h"
+#include "rig/projection_editor.h"
 
 namespace lumarex::qt {
 
@@ -58,6 +59,7 @@ class Program {
   RemoteInputs& Inputs() { return *inputs_; }
   SetListPanel& SetListTool() { return *setListPanel_; }
   RemotePanel& RemoteTool() { return *remotePanel_; }
+  ProjectionEditor& ProjectionTool() { return *projectionEditor_; }
   ShowClock& Clock() { return *showClock_; }
 
  private:
@@ -78,6 +80,7 @@ class Program {
   std::unique_ptr<SetListPanel> setListPanel_;
   std::unique_ptr<RemoteInputs> inputs_;
   std::unique_ptr<RemotePanel> remotePanel_;
+  std::unique_ptr<ProjectionEditor> projectionEditor_;
   std::unique_ptr<ShowClock> showClock_;
 };
 

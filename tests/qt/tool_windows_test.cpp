@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "qt/projection_window.h"
 #include "tests/qt/window_fixture.h"
 #include "tests/support/child_process.h"
 #include "tests/support/step_show.h"
@@ -126,6 +127,74 @@ TEST_F(WindowTest, TheClockOptionsSwitchTheShowsClockAndTellHowItStands) {
   EXPECT_GT(Form().Player.FramesAccepted(), 0u);
   remote->grab().save(QString(LUMAREX_BIN_DIR) + "/../fernsteuerung_uhr.png");
   program->Registry().Stop(CommandSource::kWidget);
+}
+
+// "Projektion" as the operator squares the picture up: the test grid goes to the projector in
+// place of the show, a corner handle dragged moves the next frame sent, three clicks draw a mask
+// the light stays out of, and a second projector takes the main window's calibration controls.
+TEST_F(WindowTest, TheProjectionWindowMovesTheNextFrameAndDrawsMasks) {
+  ASSERT_TRUE(test::WriteStepShow(dir.File("a.ild"), 20));
+  ASSERT_TRUE(program->Registry().Load(dir.File("a.ild"), CommandSource::kWidget));
+  Main().Action("Projektion")->trigger();
+  auto* window = Main().findChild<qt::ProjectionWindow*>("Projektion");
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+  qt::FieldView* field = window->Field();
+  LaserAusgabe& output = Form().Output;
+
+  window->findChild<QCheckBox*>("Testbild")->click();
+  EXPECT_TRUE(Form().TestPattern());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return output.LastDacPoints().size() > 100; }, 2000));
+  const auto maxX = [&] {
+    uint16_t x = 0;
+    for (const DacPoint& p : output.LastDacPoints()) x = std::max(x, p.x);
+    return x;
+  };
+  const uint16_t before = maxX();
+
+  // The top right corner, dragged a fifth of the field to the left.
+  const QPoint corner = field->ToPixel({65535, 65535}).toPoint();
+  const QPoint inwards = field->ToPixel({52000, 65535}).toPoint();
+  QTest::mousePress(field, Qt::LeftButton, {}, corner);
+  QTest::mouseMove(field, inwards);
+  QTest::mouseRelease(field, Qt::LeftButton, {}, inwards);
+  const auto& corners = Form().Projectors.GetProjection(1)->corners;
+  EXPECT_NEAR(corners[2].x, 52000, 300);
+  EXPECT_EQ(Form().Projectors.Ecken[4].Position(), static_cast<int32_t>(std::lround(corners[2].x)));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return maxX() < before - 2000; }, 2000))
+      << before << " " << maxX();
+
+  // A mask over the lower half: no lit point inside it in the frames that follow.
+  window->findChild<QPushButton*>("Maske_Neu")->click();
+  for (const FieldPoint at : {FieldPoint{5000, 2000}, FieldPoint{60000, 2000},
+                              FieldPoint{60000, 30000}, FieldPoint{5000, 30000}}) {
+    QTest::mouseClick(field, Qt::LeftButton, {}, field->ToPixel(at).toPoint());
+  }
+  window->findChild<QPushButton*>("Maske_Fertig")->click();
+  ASSERT_EQ(Form().Projectors.GetProjection(1)->masks.size(), 1u);
+  QTest::qWait(150);
+  for (const DacPoint& p : output.LastDacPoints()) {
+    if (p.x > 6000 && p.x < 59000 && p.y > 3000 && p.y < 29000) {
+      EXPECT_EQ(p.r | p.g | p.b | p.i, 0) << p.x << "," << p.y;
+    }
+  }
+  window->grab().save(QString(LUMAREX_BIN_DIR) + "/../projektion.png");
+
+  // A second projector: selected, the main window's size slider is its own.
+  window->findChild<QPushButton*>("Projektor_Neu")->click();
+  ASSERT_EQ(Form().Projectors.Count(), 2);
+  EXPECT_EQ(Form().Projectors.Selected(), 2);
+  EXPECT_EQ(Main().ControlWidget("Achse_X")->isVisible(), true);
+  program->Registry().Set("Achse_X.Left", 40, CommandSource::kOsc);
+  EXPECT_EQ(Form().Projectors.Output(2).Achse_X.Left(), 40);
+  EXPECT_EQ(output.Achse_X.Left(), 25) << "output 1 keeps its calibration";
+  // OSC moves the selected projector's corners by name.
+  EXPECT_TRUE(program->Registry().Set("Ecke1_X", 3000, CommandSource::kOsc));
+  ASSERT_TRUE(Form().Projectors.GetProjection(2));
+  EXPECT_EQ(Form().Projectors.GetProjection(2)->corners[0].x, 3000);
+  EXPECT_EQ(Form().Projectors.GetProjection(1)->corners[0].x, 0);
+  window->findChild<QCheckBox*>("Testbild")->click();
+  EXPECT_FALSE(Form().TestPattern());
 }
 
 }  // namespace
