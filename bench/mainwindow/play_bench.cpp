@@ -3,13 +3,17 @@
 // mode. PlayTickLateness: the main window playing a show of 1000-point frames at rate 50 and
 // scan speed 80K to the virtual DAC (which then takes every frame in time), its frame clock
 // on the precision timer: how late each tick runs after its deadline (milliseconds), and the
-// shares of due frames handled and taken by the device. LUMAREX_BENCH_SECONDS sets
-// the length of the run (default 10).
+// shares of due frames handled and taken by the device. FourProjectorsPlay: the same at rate
+// 50 with 16000-point frames to a rig of four virtual DACs, each projector with its own
+// calibration and a keystone with two 8-vertex masks: the work of each tick that sends a
+// frame (milliseconds) and every projector's share of due frames handled and taken.
+// LUMAREX_BENCH_SECONDS sets the length of the runs (default 10).
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <random>
@@ -23,6 +27,9 @@ namespace lumarex {
 namespace {
 
 using std::chrono::steady_clock;
+
+// The rig benchmark's four projectors; the others open only the first.
+const bool kFourVirtualDacs = ::setenv("LUMAREX_VIRTUAL_DACS", "4", 0) == 0;
 
 // Frames of `points` points: lit runs of random vectors after blanked moves.
 void FillShow(ShowStore& store, uint32_t frames, uint32_t points) {
@@ -138,6 +145,99 @@ void PlayTickLateness(benchmark::State& state) {
   state.counters["taken_share"] = due > 0 ? static_cast<double>(handled - refused) / due : 0.0;
 }
 BENCHMARK(PlayTickLateness)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+Projection KeystoneWithTwoMasks(double shift) {
+  Projection p;
+  p.corners = {FieldPoint{2000 + shift, 1000}, FieldPoint{63000, 3000}, FieldPoint{61000, 64000},
+               FieldPoint{4000, 62000}};
+  for (const double cx : {16000.0, 48000.0}) {
+    ProjectionMask mask;
+    for (int k = 0; k < 8; ++k) {
+      const double angle = k * 3.14159265358979 / 4;
+      mask.polygon.push_back({cx + 6000 * std::cos(angle), 20000 + 6000 * std::sin(angle)});
+    }
+    p.masks.push_back(mask);
+  }
+  return p;
+}
+
+void FourProjectorsPlay(benchmark::State& state) {
+  const char* env = std::getenv("LUMAREX_BENCH_SECONDS");
+  const int seconds = env != nullptr ? std::max(1, std::atoi(env)) : 10;
+  std::vector<double> work;
+  uint32_t due = 0;
+  std::vector<double> handledShare, takenShare;
+  for (auto _ : state) {
+    QueueDispatcher ui;
+    ManualTimer startTimer;
+    SvaUiTimer showplay(ui);
+    Window w(true, startTimer, showplay);
+    Tform1& f = *w.form;
+    if (!kFourVirtualDacs || f.Devices.DeviceCount < 4) {
+      state.SkipWithError("four virtual DACs wanted (build the driver library)");
+      return;
+    }
+    // Longer than the run, so that every tick of it has a frame due.
+    const auto frames = static_cast<uint32_t>(seconds * 50 + 50);
+    FillShow(f.Store, frames, 16000);
+    f.Player.Framescroll.SetRange(0, static_cast<int32_t>(frames - 1));
+    f.Player.Irq_Speed.SetPosition(50);
+    for (int k = 1; k <= 4; ++k) {
+      if (k > 1) f.Projectors.AddOutput();
+      if (!f.Projectors.OpenDevice(k, std::to_string(k - 1)).empty()) {
+        state.SkipWithError("a virtual DAC would not open");
+        return;
+      }
+      LaserAusgabe& o = f.Projectors.Output(k);
+      o.Scanspeed.SetPosition(80);
+      o.Achse_X.SetLeft(20 + k);
+      f.Projectors.SetProjection(k, KeystoneWithTwoMasks(k * 500.0));
+    }
+    work.clear();
+    work.reserve(static_cast<size_t>(seconds) * 60 + 64);
+    const auto tick = showplay.OnTimer;
+    bool framed = false;
+    f.Player.OnFrameHandled = [&framed](uint16_t, uint64_t, bool) { framed = true; };
+    showplay.OnTimer = [&] {
+      framed = false;
+      const auto start = steady_clock::now();
+      tick();
+      if (framed) {
+        work.push_back(
+            std::chrono::duration<double, std::milli>(steady_clock::now() - start).count());
+      }
+    };
+    f.Projectors.ResetCounters();
+    f.Player.Play.Click();
+    ui.RunFor(std::chrono::seconds(seconds));
+    const ShowPlayer& p = f.Player;
+    due = static_cast<uint32_t>(p.PlayTimeMs / p.FramePeriodMs);
+    handledShare.assign(1, due > 0 ? double(p.FramesAccepted() + p.RefusedFrames) / due : 0.0);
+    takenShare.assign(1, due > 0 ? double(p.FramesAccepted()) / due : 0.0);
+    for (int k = 2; k <= 4; ++k) {
+      const uint32_t a = f.Projectors.Accepted(k), r = f.Projectors.Refused(k);
+      handledShare.push_back(due > 0 ? double(a + r) / due : 0.0);
+      takenShare.push_back(due > 0 ? double(a) / due : 0.0);
+    }
+    f.Player.Stop.Click();
+  }
+  std::sort(work.begin(), work.end());
+  auto at = [&](double q) {
+    return work.empty() ? 0.0
+                        : work[std::min(work.size() - 1, static_cast<size_t>(q * work.size()))];
+  };
+  state.counters["frame_ticks"] = static_cast<double>(work.size());
+  state.counters["work_p50_ms"] = at(0.50);
+  state.counters["work_p99_ms"] = at(0.99);
+  state.counters["work_max_ms"] = work.empty() ? 0.0 : work.back();
+  state.counters["frames_due"] = due;
+  for (size_t k = 0; k < handledShare.size(); ++k) {
+    const std::string n = std::to_string(k + 1);
+    state.counters["handled_share_" + n] = handledShare[k];
+    state.counters["taken_share_" + n] = takenShare[k];
+  }
+}
+BENCHMARK(FourProjectorsPlay)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace lumarex
