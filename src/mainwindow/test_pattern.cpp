@@ -16,24 +16,21 @@ uint32_t StageGrid(std::span<SequencePoint> staged) {
   constexpr int kLines = 5;
   constexpr int kDwell = 11;
   uint32_t n = 0;
-  const auto add = [&](int32_t x, int32_t y, bool lit) {
-    if (n < staged.size()) {
-      staged[n++] = lit ? SequencePoint{x, y, 255, 255, 255, 0} : SequencePoint{x, y, 0, 0, 0, 0};
-    }
+  // Across (rows) first, then up (columns): `along` runs the line, `at` places it.
+  const auto add = [&](bool columns, int32_t along, int32_t at, bool lit) {
+    if (n >= staged.size()) return;
+    const int32_t x = columns ? at : along;
+    const int32_t y = columns ? along : at;
+    staged[n++] = lit ? SequencePoint{x, y, 255, 255, 255, 0} : SequencePoint{x, y, 0, 0, 0, 0};
   };
-  for (int line = 0; line < kLines; ++line) {
-    const int32_t at = kLow + static_cast<int32_t>(int64_t{kHigh - kLow} * line / (kLines - 1));
-    for (int k = 0; k < kDwell; ++k) add(kLow, at, false);
-    for (int32_t x = kLow; x < kHigh; x += kStep) add(x, at, true);
-    add(kHigh, at, true);
-    for (int k = 0; k < kDwell; ++k) add(kHigh, at, false);
-  }
-  for (int line = 0; line < kLines; ++line) {
-    const int32_t at = kLow + static_cast<int32_t>(int64_t{kHigh - kLow} * line / (kLines - 1));
-    for (int k = 0; k < kDwell; ++k) add(at, kLow, false);
-    for (int32_t y = kLow; y < kHigh; y += kStep) add(at, y, true);
-    add(at, kHigh, true);
-    for (int k = 0; k < kDwell; ++k) add(at, kHigh, false);
+  for (const bool columns : {false, true}) {
+    for (int line = 0; line < kLines; ++line) {
+      const int32_t at = kLow + static_cast<int32_t>(int64_t{kHigh - kLow} * line / (kLines - 1));
+      for (int k = 0; k < kDwell; ++k) add(columns, kLow, at, false);
+      for (int32_t along = kLow; along < kHigh; along += kStep) add(columns, along, at, true);
+      add(columns, kHigh, at, true);
+      for (int k = 0; k < kDwell; ++k) add(columns, kHigh, at, false);
+    }
   }
   return n;
 }

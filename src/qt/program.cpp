@@ -109,7 +109,7 @@ StartOutcome Program::Start(SingleInstanceGuard* guard) {
   remotePanel_ = std::make_unique<RemotePanel>(*inputs_, *registry_, desktop_, options_.inputs);
   remotePanel_->BindClock(showClock_.get());
   main_->BindRemote(*remotePanel_);
-  projectionEditor_ = std::make_unique<ProjectionEditor>(form_->Projectors);
+  projectionEditor_ = std::make_unique<ProjectionEditor>(form_->Projectors, desktop_);
   main_->BindProjection(*projectionEditor_);
   return outcome;
 }

@@ -1,6 +1,5 @@
 #include "qt/projection_window.h"
 
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPainter>
@@ -271,24 +270,16 @@ ProjectionWindow::ProjectionWindow(Tform1& form, ProjectionEditor& editor, QWidg
     editor_.Reset();
     Refresh();
   });
-  connect(loadProjection, &QPushButton::clicked, [this] {
-    const QString path = ChooseFile(false, "Projektion (*.projection.json *.json)");
-    if (!path.isEmpty()) Report(editor_.LoadProjection(path.toStdString()));
-    Refresh();
-  });
-  connect(saveProjection, &QPushButton::clicked, [this] {
-    const QString path = ChooseFile(true, "Projektion (*.projection.json)");
-    if (!path.isEmpty()) Report(editor_.SaveProjection(path.toStdString()));
-  });
-  connect(loadRig, &QPushButton::clicked, [this] {
-    const QString path = ChooseFile(false, "Rig (*.rig.json *.json)");
-    if (!path.isEmpty()) Report(rig_.Load(path.toStdString()));
-    Refresh();
-  });
-  connect(saveRig, &QPushButton::clicked, [this] {
-    const QString path = ChooseFile(true, "Rig (*.rig.json)");
-    if (!path.isEmpty()) Report(rig_.Save(path.toStdString()));
-  });
+  const auto file = [this](QPushButton* button, std::string (ProjectionEditor::*command)()) {
+    connect(button, &QPushButton::clicked, [this, command] {
+      Report((editor_.*command)());
+      Refresh();
+    });
+  };
+  file(loadProjection, &ProjectionEditor::OpenProjection);
+  file(saveProjection, &ProjectionEditor::SaveProjectionAs);
+  file(loadRig, &ProjectionEditor::OpenRig);
+  file(saveRig, &ProjectionEditor::SaveRigAs);
   field_->OnEdited = [this] { Refresh(); };
 
   // The field follows the frames sent while the window is open.
@@ -301,11 +292,6 @@ ProjectionWindow::ProjectionWindow(Tform1& form, ProjectionEditor& editor, QWidg
 }
 
 ProjectionWindow::~ProjectionWindow() = default;
-
-QString ProjectionWindow::ChooseFile(bool save, const QString& filter) {
-  return save ? QFileDialog::getSaveFileName(this, kCaption, {}, filter)
-              : QFileDialog::getOpenFileName(this, kCaption, {}, filter);
-}
 
 void ProjectionWindow::Report(const std::string& fault) {
   state_->setText(fault.empty() ? QString() : QString::fromStdString(fault));

@@ -30,7 +30,6 @@ class ProjectionWindow final : public QWidget {
 
  private:
   void Report(const std::string& fault);
-  QString ChooseFile(bool save, const QString& filter);
 
   Tform1& form_;
   ProjectorRig& rig_;

@@ -165,4 +165,36 @@ std::string ProjectionEditor::SaveProjection(const std::string& path) const {
   return WriteProjectionFile(path, Current()) ? std::string{} : "cannot write " + path;
 }
 
+namespace {
+
+constexpr const char* kProjectionFilter = "Projektion | *.projection.json;*.json";
+constexpr const char* kRigFilter = "Rig | *.rig.json;*.json";
+
+}  // namespace
+
+std::string ProjectionEditor::OpenProjection() {
+  const std::optional<std::string> path =
+      desktop_.ChooseFileToOpen("Projektion_Laden", kProjectionFilter);
+  return path ? LoadProjection(*path) : std::string{};
+}
+
+std::string ProjectionEditor::SaveProjectionAs() {
+  const std::optional<std::string> path =
+      desktop_.ChooseFileToSave("Projektion_Speichern", kProjectionFilter);
+  return path ? SaveProjection(*path) : std::string{};
+}
+
+std::string ProjectionEditor::OpenRig() {
+  const std::optional<std::string> path = desktop_.ChooseFileToOpen("Rig_Laden", kRigFilter);
+  if (!path) return {};
+  EndMask();
+  selectedMask_.reset();
+  return rig_.Load(*path);
+}
+
+std::string ProjectionEditor::SaveRigAs() {
+  const std::optional<std::string> path = desktop_.ChooseFileToSave("Rig_Speichern", kRigFilter);
+  return path ? rig_.Save(*path) : std::string{};
+}
+
 }  // namespace lumarex

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/desktop_services.h"
 #include "projection/projection.h"
 #include "rig/projector_rig.h"
 
@@ -19,7 +20,7 @@ namespace lumarex {
 // lands. User-interface thread only.
 class ProjectionEditor {
  public:
-  explicit ProjectionEditor(ProjectorRig& rig) : rig_(rig) {}
+  ProjectionEditor(ProjectorRig& rig, DesktopServices& desktop) : rig_(rig), desktop_(desktop) {}
 
   // The selected output's projection, the identity when it has none.
   Projection Current() const;
@@ -65,11 +66,19 @@ class ProjectionEditor {
   // Answers the reason when it fails ("" when done); a bad file changes nothing.
   std::string LoadProjection(const std::string& path);
   std::string SaveProjection(const std::string& path) const;
+  // The window's four file buttons: the file chosen in the desktop's dialog, then loaded or
+  // saved (the projection of the selected output, or the whole rig). Answers the reason when it
+  // fails; "" when done or cancelled.
+  std::string OpenProjection();
+  std::string SaveProjectionAs();
+  std::string OpenRig();
+  std::string SaveRigAs();
 
  private:
   bool Apply(Projection p);
 
   ProjectorRig& rig_;
+  DesktopServices& desktop_;
   bool drawing_ = false;
   std::vector<FieldPoint> pending_;
   std::optional<size_t> selectedMask_;

@@ -91,6 +91,9 @@ int ProjectorRig::AddOutput() {
 
 void ProjectorRig::RemoveOutput(int k) {
   if (k < 2 || k > Count()) return;
+  const int selected = Selected();
+  // The views let go of the output's controls before it goes: output 1 takes over.
+  if (selected == k) Projektor.SetPosition(1);
   Further& f = At(k);
   if (f.handle >= 0) {
     dac_.jmLaserStopOutput(f.handle);
@@ -103,14 +106,9 @@ void ProjectorRig::RemoveOutput(int k) {
     };
   }
   UpdateCompanions();
-  const int selected = Selected();
+  // The same output stays selected where it moved down.
+  if (selected > k) Projektor.SetPosition(selected - 1);
   Projektor.SetRange(1, Count());
-  // The same output stays selected where it moved down; a removed one hands over to output 1.
-  if (selected == k) {
-    Projektor.SetPosition(1);
-  } else if (selected > k) {
-    Projektor.SetPosition(selected - 1);
-  }
   Changed();
 }
 

@@ -195,6 +195,20 @@ TEST_F(WindowTest, TheProjectionWindowMovesTheNextFrameAndDrawsMasks) {
   EXPECT_EQ(Form().Projectors.GetProjection(1)->corners[0].x, 0);
   window->findChild<QCheckBox*>("Testbild")->click();
   EXPECT_FALSE(Form().TestPattern());
+
+  // The rig saved and loaded back: both projectors with their calibrations and projections.
+  program->Desktop().scriptedPaths.push_back(dir.File("venue.rig.json"));
+  window->findChild<QPushButton*>("Rig_Speichern")->click();
+  window->findChild<QPushButton*>("Projektor_Weg")->click();
+  ASSERT_EQ(Form().Projectors.Count(), 1);
+  program->Desktop().scriptedPaths.push_back(dir.File("venue.rig.json"));
+  window->findChild<QPushButton*>("Rig_Laden")->click();
+  EXPECT_EQ(window->findChild<QLabel*>("Projektion_Zustand")->text(), "");
+  ASSERT_EQ(Form().Projectors.Count(), 2);
+  EXPECT_EQ(Form().Projectors.Output(2).Achse_X.Left(), 40);
+  ASSERT_TRUE(Form().Projectors.GetProjection(2));
+  EXPECT_EQ(Form().Projectors.GetProjection(2)->corners[0].x, 3000);
+  EXPECT_EQ(Form().Projectors.GetProjection(1)->masks.size(), 1u);
 }
 
 }  // namespace
