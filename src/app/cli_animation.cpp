@@ -24,6 +24,7 @@ struct AnimationOptions {
   int size = 680;
   std::optional<int> device;
   int pictures = 0;
+  std::optional<std::string> rig;
   CalibrationOptions calibration;
 };
 
@@ -39,6 +40,7 @@ uint16_t NextAngle(uint16_t angle) {
 void SendPictures(const AnimationOptions& o, StartAnimation& animation, int32_t tilt,
                   CliContext& context) {
   OutputRig rig(context);
+  if (o.rig && !rig.LoadRig(*o.rig, context)) return;
   if (!rig.ApplyCalibration(o.calibration)) {
     context.exitCode = kExitUsage;
     return;
@@ -61,7 +63,9 @@ void SendPictures(const AnimationOptions& o, StartAnimation& animation, int32_t 
     // After a wait (a DAC that dropped out and came back) the pictures go on at their pace
     // from now, instead of catching up in a burst.
     due = std::max(due, std::chrono::steady_clock::now());
-    rig.output.TransformAndSend(animation.StagePoints(rig.output.StagedPoints()));
+    const uint32_t staged = animation.StagePoints(rig.output.StagedPoints());
+    rig.output.TransformAndSend(staged);
+    rig.form.Projectors.SendStaged(rig.output.StagedPoints().first(staged));
     ++sent;
   }
   rig.dac.jmLaserStopOutput(rig.dac.DeviceHandle);
@@ -117,6 +121,7 @@ void AddAnimationCommand(CLI::App& app, CliContext& context) {
   device->needs(pictures);
   pictures->needs(device);
   AddCalibrationOptions(*cmd, o->calibration);
+  AddRigOption(*cmd, o->rig);
   cmd->callback([o, &context] { Animation(*o, context); });
 }
 

@@ -49,6 +49,9 @@ std::string RunCli(const std::string& environment, const std::string& arguments,
 
 using Captured = test::CapturedFrame<DacPoint>;
 
+// The second projector's calibration, as options.
+constexpr const char* kSecondCalibration = "--size-x 10:60 --orientation 2 --power 7";
+
 class RigTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -56,7 +59,7 @@ class RigTest : public ::testing::Test {
     fs::create_directories(dir_);
     // Two calibrations and a projection with an audience mask, for the second projector.
     RunCli("", "params save '" + File("a.PRO") + "' --size-x 20:80 --scan-speed 30");
-    RunCli("", "params save '" + File("b.PRO") + "' --size-x 10:60 --orientation 2 --power 7");
+    RunCli("", "params save '" + File("b.PRO") + "' " + kSecondCalibration);
     std::ofstream(File("b.projection.json"))
         << R"({"corners": [[3000, 1000], [62000, 4000], [60000, 64000], [5000, 62000]],
         "masks": [{"polygon": [[20000, 30000], [45000, 30000], [45000, 65535], [20000, 65535]]}]})";
@@ -100,6 +103,21 @@ TEST_F(RigTest, TwoVirtualDacsEachGetTheFrameThroughTheirOwnCalibrationAndProjec
   ASSERT_EQ(two.size(), 2u);
   EXPECT_EQ(one[0].points, first);
   EXPECT_EQ(two[0].points, second);
+
+  // The start animation's pictures go to both, each through its own calibration too.
+  fs::remove(File("rig.bin"));
+  fs::remove(File("rig.bin.1"));
+  const std::string pictures = "animation --device 0 --pictures 2 ";
+  RunCli(environment, pictures + "--rig '" + File("venue.rig.json") + "'");
+  const auto ball = test::ReadCapture<DacPoint>(File("rig.bin.1"));
+  fs::remove(File("alone.bin"));
+  RunCli("LUMAREX_VIRTUAL_DAC_CAPTURE='" + File("alone.bin") + "'",
+         pictures + kSecondCalibration + " --projection '" + File("b.projection.json") + "'");
+  const auto alone = test::ReadCapture<DacPoint>(File("alone.bin"));
+  ASSERT_EQ(ball.size(), 2u);
+  ASSERT_EQ(alone.size(), 2u);
+  EXPECT_EQ(ball[0].points, alone[0].points);
+  EXPECT_EQ(test::ReadCapture<DacPoint>(File("rig.bin")).size(), 2u);
 
   // Output 2 switched off gets nothing; a rig naming a device nobody has changes nothing and
   // says which entry is at fault.
