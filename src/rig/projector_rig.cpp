@@ -94,11 +94,7 @@ void ProjectorRig::RemoveOutput(int k) {
   const int selected = Selected();
   // The views let go of the output's controls before it goes: output 1 takes over.
   if (selected == k) Projektor.SetPosition(1);
-  Further& f = At(k);
-  if (f.handle >= 0) {
-    dac_.jmLaserStopOutput(f.handle);
-    dac_.jmLaserCloseDevice(f.handle);
-  }
+  CloseDevice(At(k));
   further_.erase(further_.begin() + (k - 2));
   for (int j = k; j <= Count(); ++j) {
     At(j).output.OnWritten = [this, j] {
@@ -178,12 +174,7 @@ std::string ProjectorRig::OpenDevice(int k, const std::string& device) {
     return {};
   }
   Further& f = At(k);
-  if (f.handle >= 0) {
-    dac_.jmLaserStopOutput(f.handle);
-    dac_.jmLaserCloseDevice(f.handle);
-    f.handle = -1;
-    f.device.clear();
-  }
+  CloseDevice(f);
   // The library's own name: the list shows it filtered to letters, digits and blanks.
   std::array<char, DeviceSelection::kTextBufferSize + 1> raw{};
   dac_.jmLaserGetDeviceListEntry(*index, raw.data(), DeviceSelection::kTextBufferSize);
@@ -199,6 +190,14 @@ std::string ProjectorRig::OpenDevice(int k, const std::string& device) {
   UpdateCompanions();
   Changed();
   return {};
+}
+
+void ProjectorRig::CloseDevice(Further& f) {
+  if (f.handle < 0) return;
+  dac_.jmLaserStopOutput(f.handle);
+  dac_.jmLaserCloseDevice(f.handle);
+  f.handle = -1;
+  f.device.clear();
 }
 
 void ProjectorRig::UpdateCompanions() {
@@ -299,13 +298,7 @@ std::string ProjectorRig::Load(const std::string& path) {
   }
 
   // The further devices go first, so that choosing output 1's cannot meet one of them open.
-  for (const auto& f : further_) {
-    if (f->handle < 0) continue;
-    dac_.jmLaserStopOutput(f->handle);
-    dac_.jmLaserCloseDevice(f->handle);
-    f->handle = -1;
-    f->device.clear();
-  }
+  for (const auto& f : further_) CloseDevice(*f);
   UpdateCompanions();
   while (Count() > static_cast<int>(read.outputs.size())) RemoveOutput(Count());
   while (Count() < static_cast<int>(read.outputs.size())) AddOutput();

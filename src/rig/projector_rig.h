@@ -118,6 +118,7 @@ class ProjectorRig {
   std::optional<int32_t> FindDevice(const std::string& device) const;
   void SyncCorners();
   void CornerMoved(size_t index);
+  void CloseDevice(Further& f);
   void UpdateCompanions();
   void Changed();
 

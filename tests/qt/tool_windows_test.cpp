@@ -184,9 +184,14 @@ TEST_F(WindowTest, TheProjectionWindowMovesTheNextFrameAndDrawsMasks) {
   window->findChild<QPushButton*>("Projektor_Neu")->click();
   ASSERT_EQ(Form().Projectors.Count(), 2);
   EXPECT_EQ(Form().Projectors.Selected(), 2);
-  EXPECT_EQ(Main().ControlWidget("Achse_X")->isVisible(), true);
+  auto* slider = dynamic_cast<qt::RangeSliderWidget*>(Main().ControlWidget("Achse_X"));
+  ASSERT_NE(slider, nullptr);
+  EXPECT_TRUE(slider->isVisible());
+  const int thumbBefore = slider->ThumbPosition(false);
   program->Registry().Set("Achse_X.Left", 40, CommandSource::kOsc);
   EXPECT_EQ(Form().Projectors.Output(2).Achse_X.Left(), 40);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return slider->ThumbPosition(false) > thumbBefore; }, 1000))
+      << "the widget shows the selected projector's slider";
   EXPECT_EQ(output.Achse_X.Left(), 25) << "output 1 keeps its calibration";
   // OSC moves the selected projector's corners by name.
   EXPECT_TRUE(program->Registry().Set("Ecke1_X", 3000, CommandSource::kOsc));
