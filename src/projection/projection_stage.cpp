@@ -10,20 +10,15 @@ namespace lumarex {
 
 namespace {
 
-// The whole units of the field v for which v * (1 / 65535) does not round as v / 65535 does,
-// a bit each: for all others the multiplication stands in for the division.
-const std::array<uint64_t, 1024>& InexactFractions() {
-  static const std::array<uint64_t, 1024> bits = [] {
-    std::array<uint64_t, 1024> inexact{};
-    for (uint32_t v = 0; v <= 65535; ++v) {
-      const double whole = v;
-      if (whole * (1 / Projection::kFieldMax) != whole / Projection::kFieldMax) {
-        inexact[v >> 6] |= uint64_t{1} << (v & 63);
-      }
-    }
-    return inexact;
+// v / 65535 for every whole unit v of the field, exactly as the division gives it: looked up,
+// a point's position costs no division of its own.
+const double* FieldFractions() {
+  static const std::vector<double> fractions = [] {
+    std::vector<double> table(65536);
+    for (uint32_t v = 0; v <= 65535; ++v) table[v] = v / Projection::kFieldMax;
+    return table;
   }();
-  return bits;
+  return fractions.data();
 }
 
 bool IsLit(const DacPoint& p) {
@@ -169,9 +164,9 @@ void ProjectionStage::ClassifyCells() {
     }
   }
   // A cell no edge comes near lies wholly inside or outside each mask: its centre tells.
-  cellPercent_.assign(kCells * kCells, 100.0);
-  for (size_t cell = 0; cell < cellPercent_.size(); ++cell) {
-    if (outsideSafe[cell]) cellPercent_[cell] = 0;
+  std::vector<double> cellPercent(kCells * kCells, 100.0);
+  for (size_t cell = 0; cell < cellPercent.size(); ++cell) {
+    if (outsideSafe[cell]) cellPercent[cell] = 0;
   }
   for (size_t m = 0; m < boxes_.size(); ++m) {
     const ProjectionMask& mask = projection_->masks[m];
@@ -183,20 +178,20 @@ void ProjectionStage::ClassifyCells() {
         const FieldPoint centre{(static_cast<double>(col) + 0.5) * kSize,
                                 (static_cast<double>(row) + 0.5) * kSize};
         if (!crossed[cell] && !outsideSafe[cell] && InsidePolygon(mask.polygon, centre)) {
-          cellPercent_[cell] = std::min(cellPercent_[cell], mask.limit.value_or(0.0));
+          cellPercent[cell] = std::min(cellPercent[cell], mask.limit.value_or(0.0));
         }
       }
     }
   }
   cellLevel_.assign(kCells * kCells, kMixed);
   levels_.clear();
-  for (size_t cell = 0; cell < cellPercent_.size(); ++cell) {
-    if (crossed[cell]) cellPercent_[cell] = std::numeric_limits<double>::quiet_NaN();
+  for (size_t cell = 0; cell < cellPercent.size(); ++cell) {
+    if (crossed[cell]) cellPercent[cell] = std::numeric_limits<double>::quiet_NaN();
     if (crossed[cell] || outsideSafe[cell]) continue;
-    const auto known = std::find(levels_.begin(), levels_.end(), cellPercent_[cell]);
+    const auto known = std::find(levels_.begin(), levels_.end(), cellPercent[cell]);
     if (known == levels_.end() && levels_.size() == kMixed) continue;
     cellLevel_[cell] = static_cast<uint8_t>(known - levels_.begin());
-    if (known == levels_.end()) levels_.push_back(cellPercent_[cell]);
+    if (known == levels_.end()) levels_.push_back(cellPercent[cell]);
   }
   // What Emit makes of each colour value at each level.
   clearLevel_ = kMixed;
@@ -219,6 +214,29 @@ void ProjectionStage::ClassifyCells() {
             static_cast<uint16_t>(here + sums[row * kWide + col + 1] +
                                   sums[(row + 1) * kWide + col] - sums[row * kWide + col]);
       }
+    }
+  }
+  // How far around each cell (in cells, as the largest square centred on it, cut at the
+  // field's edge) every cell has its level; none for a mixed cell.
+  cellReach_.assign(kCells * kCells, 0);
+  for (size_t row = 0; row < kCells; ++row) {
+    for (size_t col = 0; col < kCells; ++col) {
+      const uint8_t level = cellLevel_[row * kCells + col];
+      if (level == kMixed) continue;
+      // The square of the cell before, less a cell, lies in this one's.
+      const uint8_t before = col > 0 ? cellReach_[row * kCells + col - 1] : 0;
+      uint32_t reach =
+          col > 0 && cellLevel_[row * kCells + col - 1] == level && before > 0 ? before - 1u : 0u;
+      while (reach + 1 < kCells) {
+        const uint32_t r = reach + 1;
+        const uint32_t c0 = col >= r ? static_cast<uint32_t>(col) - r : 0;
+        const uint32_t r0 = row >= r ? static_cast<uint32_t>(row) - r : 0;
+        const uint32_t c1 = std::min<uint32_t>(static_cast<uint32_t>(col) + r, kCells - 1);
+        const uint32_t r1 = std::min<uint32_t>(static_cast<uint32_t>(row) + r, kCells - 1);
+        if (UniformLevel(c0, r0, c1, r1) != level) break;
+        reach = r;
+      }
+      cellReach_[row * kCells + col] = static_cast<uint8_t>(reach);
     }
   }
 }
@@ -250,8 +268,8 @@ FieldPoint ProjectionStage::MapPosition(FieldPoint source) const {
 
 double ProjectionStage::AllowedPercent(FieldPoint p) const {
   if (!std::isnan(p.x) && !std::isnan(p.y)) {
-    const double known = cellPercent_[CellOf(p.y, kCellShift) * kCells + CellOf(p.x, kCellShift)];
-    if (!std::isnan(known)) return known;
+    const uint8_t level = cellLevel_[CellOf(p.y, kCellShift) * kCells + CellOf(p.x, kCellShift)];
+    if (level != kMixed) return levels_[level];
   }
   if (const std::optional<SafeArea>& safe = projection_->safeArea;
       safe && (p.x < safe->x0 || p.x > safe->x1 || p.y < safe->y0 || p.y > safe->y1)) {
@@ -361,24 +379,55 @@ void ProjectionStage::Cut(FieldPoint from, FieldPoint to, const DacPoint& colour
   Emit(to, colour, AllowedPercent(middle));
 }
 
+void ProjectionStage::Place(std::span<const DacPoint> in, FieldPoint* at, Unit* units) const {
+  if (projection_->grid) {
+    for (size_t k = 0; k < in.size(); ++k) {
+      at[k] = MapPosition({static_cast<double>(in[k].x), static_cast<double>(in[k].y)});
+      units[k] = {FieldUnit(at[k].x), FieldUnit(at[k].y)};
+    }
+    return;
+  }
+  // MapPosition without a grid, written out: no branch, so the divisions of one point overlap
+  // the arithmetic of the next.
+  const Homography map = *homography_;
+  const double* const fraction = FieldFractions();
+  for (size_t k = 0; k < in.size(); ++k) {
+    const FieldPoint p = map.MapFraction(fraction[in[k].x], fraction[in[k].y]);
+    at[k] = {Clamped(p.x, 0, Projection::kFieldMax), Clamped(p.y, 0, Projection::kFieldMax)};
+    // FieldUnit without its NaN case: a convex quadrilateral's map has a positive divisor all
+    // over the field, so every position is a number.
+    const auto wholeX = static_cast<uint32_t>(at[k].x);
+    const auto wholeY = static_cast<uint32_t>(at[k].y);
+    units[k] = {static_cast<uint16_t>(wholeX + (at[k].x - wholeX >= 0.5 ? 1u : 0u)),
+                static_cast<uint16_t>(wholeY + (at[k].y - wholeY >= 0.5 ? 1u : 0u))};
+  }
+}
+
 std::span<const DacPoint> ProjectionStage::Apply(std::span<const DacPoint> in) {
   if (!projection_) return in;
   count_ = 0;
   Reserve(in.size());  // a point each; the cutting makes room for what it adds
-  // MapPosition, without a grid written out here.
-  const bool warped = projection_->grid.has_value();
-  const Homography map = *homography_;
-  const uint64_t* const divide = InexactFractions().data();
-  const auto fraction = [divide](uint16_t v) {
-    return (divide[v >> 6] >> (v & 63) & 1) != 0 ? v / Projection::kFieldMax
-                                                 : v * (1 / Projection::kFieldMax);
-  };
-  const auto place = [&](const DacPoint& p) -> FieldPoint {
-    if (warped) return MapPosition({static_cast<double>(p.x), static_cast<double>(p.y)});
-    const FieldPoint at = map.MapFraction(fraction(p.x), fraction(p.y));
-    return {Clamped(at.x, 0, Projection::kFieldMax), Clamped(at.y, 0, Projection::kFieldMax)};
-  };
   const bool cutting = !projection_->masks.empty() || projection_->safeArea.has_value();
+  // Positions a block at a time, into a buffer that stays in the first level of the cache.
+  constexpr size_t kBlock = 256;
+  FieldPoint placed[kBlock];
+  Unit units[kBlock];
+  if (!cutting) {
+    DacPoint* const out = out_.data();
+    for (size_t first = 0; first < in.size(); first += kBlock) {
+      const size_t n = std::min(kBlock, in.size() - first);
+      Place(in.subspan(first, n), placed, units);
+      for (size_t k = 0; k < n; ++k) {
+        DacPoint& p = out[first + k];
+        p = in[first + k];
+        p.x = units[k].x;
+        p.y = units[k].y;
+      }
+    }
+    count_ = in.size();
+    if (!in.empty()) last_ = placed[(in.size() - 1) % kBlock];
+    return {out_.data(), count_};
+  }
   const SafeArea safe = projection_->safeArea.value_or(
       SafeArea{-Projection::kFieldMax, -Projection::kFieldMax, 2 * Projection::kFieldMax,
                2 * Projection::kFieldMax});
@@ -391,8 +440,10 @@ std::span<const DacPoint> ProjectionStage::Apply(std::span<const DacPoint> in) {
   uint32_t lastCol = CellOf(last.x, kCellShift);
   uint32_t lastRow = CellOf(last.y, kCellShift);
   for (size_t k = 0; k < in.size(); ++k) {
+    if (k % kBlock == 0) Place(in.subspan(k, std::min(kBlock, in.size() - k)), placed, units);
     const DacPoint& point = in[k];
-    FieldPoint at = place(point);
+    FieldPoint at = placed[k % kBlock];
+    Unit unit = units[k % kBlock];
     const uint32_t col = CellOf(at.x, kCellShift);
     const uint32_t row = CellOf(at.y, kCellShift);
     uint8_t level = clear;
@@ -400,6 +451,7 @@ std::span<const DacPoint> ProjectionStage::Apply(std::span<const DacPoint> in) {
       // Dark already: no mask or zone can change it, only the safe area can move it.
       if (at.x < safe.x0 || at.x > safe.x1 || at.y < safe.y0 || at.y > safe.y1) {
         at = {Clamped(at.x, safe.x0, safe.x1), Clamped(at.y, safe.y0, safe.y1)};
+        unit = {FieldUnit(at.x), FieldUnit(at.y)};
       }
     } else if (cutting) {
       // The beam comes from where the last point went (on the safe area's edge, if it was
@@ -410,8 +462,14 @@ std::span<const DacPoint> ProjectionStage::Apply(std::span<const DacPoint> in) {
       if (!std::isnan(at.x + at.y + from.x + from.y)) {
         const uint32_t fromCol = k > 0 ? lastCol : col;
         const uint32_t fromRow = k > 0 ? lastRow : row;
-        level = UniformLevel(std::min(col, fromCol), std::min(row, fromRow), std::max(col, fromCol),
-                             std::max(row, fromRow));
+        const size_t fromCell = size_t{fromRow} * kCells + fromCol;
+        const uint32_t apart = std::max(col > fromCol ? col - fromCol : fromCol - col,
+                                        row > fromRow ? row - fromRow : fromRow - row);
+        // Mostly the cells around where the beam comes from tell at once.
+        level = apart <= cellReach_[fromCell]
+                    ? cellLevel_[fromCell]
+                    : UniformLevel(std::min(col, fromCol), std::min(row, fromRow),
+                                   std::max(col, fromCol), std::max(row, fromRow));
       }
       if (level == kMixed) {
         if (!Clear(from, at)) {
@@ -436,8 +494,8 @@ std::span<const DacPoint> ProjectionStage::Apply(std::span<const DacPoint> in) {
     lastRow = CellOf(at.y, kCellShift);
     DacPoint& p = out[count++];
     p = point;
-    p.x = FieldUnit(at.x);
-    p.y = FieldUnit(at.y);
+    p.x = unit.x;
+    p.y = unit.y;
     if (level != clear) {
       const uint8_t* const scale = scales + level * 256;
       p.r = scale[point.r];

@@ -39,6 +39,12 @@ class ProjectionStage {
   // The colour a piece of light at `p` may have: none inside a blank mask or outside the
   // safe area, else the lowest limit of the zones it is in (100 outside all).
   double AllowedPercent(FieldPoint p) const;
+  // Where corner pinning and warp put each point of `in`, into `at`, and the whole units it
+  // is written at, into `units`.
+  struct Unit {
+    uint16_t x, y;
+  };
+  void Place(std::span<const DacPoint> in, FieldPoint* at, Unit* units) const;
   void Emit(FieldPoint at, const DacPoint& colour, double percent);
   void Crossings(FieldPoint from, FieldPoint to);
   // Emits lit segment from-to cut at the edges, with room made for `later` points after it.
@@ -73,17 +79,20 @@ class ProjectionStage {
   std::vector<Box> boxes_;  // each mask's bounding box: most points miss every mask
 
   // The field in square cells. A cell no edge of a mask, zone or the safe area comes near
-  // (within a margin) has one allowed percent all over it, the one AllowedPercent gives; the
-  // others hold NaN. A segment within cells of one percent, in the safe area, needs no cutting.
+  // (within a margin) has one allowed percent all over it, the one AllowedPercent gives. A
+  // segment within cells of one percent, in the safe area, needs no cutting.
   static constexpr int kCellShift = 9;
   static constexpr size_t kCells = 65536 >> kCellShift;
   static constexpr size_t kWide = kCells + 1;
   static constexpr uint8_t kMixed = 255;
-  std::vector<double> cellPercent_;  // kCells x kCells, row by row
-  // The cells in the safe area by their percent: its index in levels_, or kMixed near an edge
-  // or outside; and for each level, a summed-area table (kWide x kWide) of the cells at it.
+  // The cells (kCells x kCells, row by row) in the safe area by their percent: its index in
+  // levels_, or kMixed near an edge or outside; and for each level, a summed-area table (kWide x
+  // kWide) of the cells at it.
   std::vector<uint8_t> cellLevel_;
   std::vector<double> levels_;
+  // For each cell at a level, the half side of the square of cells around it all at that
+  // level: a segment from it to a cell within that square needs no further look.
+  std::vector<uint8_t> cellReach_;
   std::vector<uint16_t> levelSums_;
   std::vector<uint8_t> levelScales_;  // each level's 256 colour values, dimmed to it
   uint8_t clearLevel_ = kMixed;       // the level at 100 %
