@@ -125,6 +125,7 @@ Tform1::Tform1(const Tform1Services& services)
     DrawOutputView();
     if (OnSelectedOutputChanged) OnSelectedOutputChanged();
   };
+  Player.PrepareFurtherOutputs = [this](uint16_t frame) { Projectors.BeginFrame(frame); };
   Player.SendToFurtherOutputs = [this](uint16_t frame) { Projectors.SendFrame(frame); };
   Optimiser.OnReturnToPlayer = [this] { ReturnFromOptimiser(); };
   Optimiser.OnDrawComparison([this](uint32_t frame, uint16_t lastIndex) {

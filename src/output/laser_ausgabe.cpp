@@ -97,21 +97,21 @@ LaserAusgabe::LaserAusgabe(const ShowStore& store, JMLaser& dac, StatusImage& sc
 }
 
 bool LaserAusgabe::OutputFrame(uint16_t n) {
+  return !PrepareFrame(n) || WritePrepared();
+}
+
+bool LaserAusgabe::PrepareFrame(uint16_t n) {
   const std::span<const ShowPoint> frame = store_.Frame(n);
   if (frame.empty()) {
-    if (store_.FrameCount == 0) return true;
+    if (store_.FrameCount == 0) return false;
     // A dark centre point instead of an empty write, which some DACs take as "stop".
     dacList_[0] = DacPoint{32768, 32768, 0, 0, 0, 0, {0, 0, 0, 0}};
     lastSent_ = OutputProjection.Apply({dacList_.get(), 1});
     // The rate of the last frame keeps the scanners' pace; before any frame there is none,
     // and a DAC told 0 points per second refuses the frame or stalls, so the control's
     // rate stands in.
-    const int32_t rate = ScanSpeedPps > 0 ? ScanSpeedPps : Scanspeed.Position() * 1000;
-    lastWriteRate_ = rate;
-    const int32_t result = device_.jmLaserWriteFrameNL(
-        *handle_, lastSent_.data(), static_cast<int32_t>(lastSent_.size()), rate, 0);
-    if (OnWritten) OnWritten();
-    return result >= 0;
+    lastWriteRate_ = ScanSpeedPps > 0 ? ScanSpeedPps : Scanspeed.Position() * 1000;
+    return true;
   }
   SequencePoint* staged = staged_.get();
   for (size_t k = 0; k < frame.size(); ++k) {
@@ -124,7 +124,16 @@ bool LaserAusgabe::OutputFrame(uint16_t n) {
       staged[k] = Blanked(p.X, p.Y);
     }
   }
-  return TransformAndSend(static_cast<uint32_t>(frame.size()));
+  Transform(static_cast<uint32_t>(frame.size()));
+  return true;
+}
+
+bool LaserAusgabe::WritePrepared() {
+  const int32_t result = device_.jmLaserWriteFrameNL(
+      *handle_, lastSent_.data(), static_cast<int32_t>(lastSent_.size()), lastWriteRate_, 0);
+  if (OnWritten) OnWritten();
+  // Negative answers are the library's error codes (-999 without a library).
+  return result >= 0;
 }
 
 uint32_t LaserAusgabe::AppendMove(SequencePoint* out, uint32_t n, int32_t ax, int32_t ay,
@@ -146,8 +155,11 @@ uint32_t LaserAusgabe::AppendMove(SequencePoint* out, uint32_t n, int32_t ax, in
 
 bool LaserAusgabe::TransformAndSend(uint32_t count) {
   if (count == 0) return true;
-  count = std::min(count, kMaxStagedPoints);
+  Transform(std::min(count, kMaxStagedPoints));
+  return WritePrepared();
+}
 
+void LaserAusgabe::Transform(uint32_t count) {
   ScanSpeedPps = Scanspeed.Position() * 1000;
   ScaleX = (Achse_X.Right() - Achse_X.Left()) / 100.0;
   ScaleY = (Achse_Y.Right() - Achse_Y.Left()) / 100.0;
@@ -191,11 +203,6 @@ bool LaserAusgabe::TransformAndSend(uint32_t count) {
   MapToDac(parts, n, ColourShift);
   lastSent_ = OutputProjection.Apply({dacList_.get(), n});
   lastWriteRate_ = ScanSpeedPps;
-  const int32_t result = device_.jmLaserWriteFrameNL(
-      *handle_, lastSent_.data(), static_cast<int32_t>(lastSent_.size()), ScanSpeedPps, 0);
-  if (OnWritten) OnWritten();
-  // Negative answers are the library's error codes (-999 without a library).
-  return result >= 0;
 }
 
 uint32_t LaserAusgabe::ExpandExtraPoints(const SequenceParts& parts, uint32_t extra) {

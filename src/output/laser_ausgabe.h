@@ -86,6 +86,11 @@ class LaserAusgabe {
   // Sends StagedPoints()[0..count-1] (count clamped to 1..kMaxStagedPoints; 0 sends nothing).
   // Answers whether the device took it, as OutputFrame.
   bool TransformAndSend(uint32_t count);
+  // OutputFrame in two steps: the first prepares the list (its own state only: outputs of a rig
+  // may prepare on several threads at once) and answers whether there is one to write; the
+  // second writes it to the device, on the thread that owns the device.
+  bool PrepareFrame(uint16_t n);
+  bool WritePrepared();
   // Fits the calibrated list to the surface (corners, warp, masks, safe area) before it is
   // written; none set (the default) writes the calibrated list itself.
   ProjectionStage OutputProjection;
@@ -125,6 +130,8 @@ class LaserAusgabe {
   enum class Axis { kX, kY };
   enum class Channel { kRed, kGreen, kBlue };
 
+  // Turns StagedPoints()[0..count-1] (1..kMaxStagedPoints) into the list the next write sends.
+  void Transform(uint32_t count);
   void AxisChange(Axis axis);
   void ColourRangeChange(Channel channel);
   void RebuildColourTable(Channel channel);

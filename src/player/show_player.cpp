@@ -143,6 +143,7 @@ void ShowPlayer::Showplay_TimerTimer() {
     return;
   }
 
+  if (PrepareFurtherOutputs) PrepareFurtherOutputs(frame);
   const bool previewed = rate_ < 26 || frame % 2 == 0;
   MusicPlaying = HasMusic() && music_->Status() == TPlayerStatus::sndPlaying;
   if (MusicPlaying && previewed) {

@@ -91,7 +91,10 @@ class ShowPlayer {
   std::function<void(uint16_t frame, uint64_t playTimeMs, bool sent)> OnFrameHandled;
   // Called when a tick finds the show at its end (before the halt).
   std::function<void()> OnShowEnded;
-  // Sends the frame just sent to the open device to the further outputs of a rig, if any.
+  // Sends the frame just sent to the open device to the further outputs of a rig, if any;
+  // called with the frame before it goes to the open device, so that they can prepare it
+  // meanwhile.
+  std::function<void(uint16_t frame)> PrepareFurtherOutputs;
   std::function<void(uint16_t frame)> SendToFurtherOutputs;
 
   // The music of the show, when there is a music component.

@@ -24,6 +24,8 @@ struct ProjectorRig::Further {
   bool enabled = true;
   uint32_t accepted = 0;
   uint32_t refused = 0;
+  bool ready = false;  // of the frame being sent: its device was ready
+  bool due = false;    // and its list prepared for the write
   ScrollBar rate{1, 50, 25};
   TrackBar effect{0, 3, 0};
   Image parameterOpen;
@@ -77,6 +79,7 @@ LaserAusgabe& ProjectorRig::Output(int k) {
 
 int ProjectorRig::AddOutput() {
   if (Count() >= kMaxOutputs) return 0;
+  FinishPreparing();
   further_.push_back(std::make_unique<Further>(store_, dac_, scanninfo_, deviceFenster_));
   LaserAusgabe& o = further_.back()->output;
   o.OnWritten = [this, k = Count()] {
@@ -95,6 +98,7 @@ void ProjectorRig::RemoveOutput(int k) {
   // The views let go of the output's controls before it goes: output 1 takes over.
   if (selected == k) Projektor.SetPosition(1);
   CloseDevice(At(k));
+  FinishPreparing();
   further_.erase(further_.begin() + (k - 2));
   for (int j = k; j <= Count(); ++j) {
     At(j).output.OnWritten = [this, j] {
@@ -230,11 +234,34 @@ const std::optional<Projection>& ProjectorRig::GetProjection(int k) {
   return Output(k).OutputProjection.Get();
 }
 
+void ProjectorRig::BeginFrame(uint16_t n) {
+  helper_.Finish();
+  preparing_.clear();
+  for (const auto& f : further_) {
+    f->due = false;
+    f->ready = f->enabled && f->handle >= 0 && dac_.jmLaserIsDeviceReady(f->handle) == 1;
+    if (f->ready) preparing_.push_back(f.get());
+  }
+  begun_ = n;
+  if (preparing_.empty()) return;
+  helper_.Start(preparing_.size(), [this, n](size_t k) {
+    preparing_[k]->due = preparing_[k]->output.PrepareFrame(n);
+  });
+}
+
+void ProjectorRig::FinishPreparing() {
+  helper_.Finish();
+  preparing_.clear();
+  begun_.reset();
+}
+
 void ProjectorRig::SendFrame(uint16_t n) {
+  if (begun_ != n) BeginFrame(n);
+  helper_.Finish();
+  begun_.reset();
   for (const auto& f : further_) {
     if (!f->enabled) continue;
-    const bool sent =
-        f->handle >= 0 && dac_.jmLaserIsDeviceReady(f->handle) == 1 && f->output.OutputFrame(n);
+    const bool sent = f->ready && (!f->due || f->output.WritePrepared());
     ++(sent ? f->accepted : f->refused);
   }
 }

@@ -14,6 +14,7 @@
 #include "output/laser_ausgabe.h"
 #include "params/parameter_controls.h"
 #include "projection/projection.h"
+#include "rig/helper_thread.h"
 #include "rig/rig_file.h"
 #include "show/show_store.h"
 #include "widgets/status_image.h"
@@ -76,7 +77,10 @@ class ProjectorRig {
   const std::optional<Projection>& GetProjection(int k);
 
   // --- Sending ---
-  // Frame n to every further enabled output whose device is ready.
+  // Frame n to every further enabled output whose device is ready. BeginFrame(n), when called
+  // first, starts preparing their lists on a thread beside the caller's (while it sends to
+  // output 1); SendFrame(n) then prepares what is left, waits and writes each in turn.
+  void BeginFrame(uint16_t n);
   void SendFrame(uint16_t n);
   // The start animation's points, as staged for output 1, to the same outputs.
   void SendStaged(std::span<const SequencePoint> staged);
@@ -121,6 +125,8 @@ class ProjectorRig {
   void CloseDevice(Further& f);
   void UpdateCompanions();
   void Changed();
+  // Waits for a frame BeginFrame started, before the set of outputs changes.
+  void FinishPreparing();
 
   const ShowStore& store_;
   JMLaser& dac_;
@@ -131,6 +137,10 @@ class ProjectorRig {
   StatusImage& deviceFenster_;
   std::vector<std::unique_ptr<Further>> further_;
   bool syncing_ = false;
+  // The outputs whose frame BeginFrame started, and which frame.
+  std::vector<Further*> preparing_;
+  std::optional<uint16_t> begun_;
+  HelperThread helper_;
 };
 
 }  // namespace lumarex
