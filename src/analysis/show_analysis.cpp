@@ -87,6 +87,8 @@ void AddToShow(ShowAnalysis& show, const FrameAnalysis& frame) {
   show.blanks += frame.blanks;
   show.dwellPoints += frame.dwellPoints;
   show.scanTimeMs += frame.scanTimeMs;
+  show.peakVelocity = std::max(show.peakVelocity, frame.peakVelocity);
+  show.peakAcceleration = std::max(show.peakAcceleration, frame.peakAcceleration);
   show.worstTrackingError = std::max(show.worstTrackingError, frame.trackingError);
   show.overRatedFrames += frame.overRated;
 }

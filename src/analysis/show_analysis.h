@@ -38,6 +38,8 @@ struct ShowAnalysis {
   uint64_t blanks = 0;
   uint64_t dwellPoints = 0;
   double scanTimeMs = 0;
+  double peakVelocity = 0;  // the worst frame's
+  double peakAcceleration = 0;
   double worstScannerLoad = 0;
   uint32_t worstFrame = 0;
   double worstTrackingError = 0;
