@@ -4,8 +4,11 @@
 #include <optional>
 #include <string>
 
+#include "analysis/show_analysis.h"
+#include "app/cli_analyse.h"
 #include "app/cli_context.h"
 #include "app/cli_load.h"
+#include "app/cli_output.h"
 #include "optimiser/optimiser_session.h"
 #include "optimiser/show_measure.h"
 
@@ -54,6 +57,11 @@ void RunOptimise(CliContext& context, const OptimiseOptions& o) {
   std::cout << "Loaded " << store.FrameCount << " frames: " << store.IoStatus << '\n';
   // As convert: a show read only in part is not written over OUT.
   if (context.loadFailed) return;
+  // What the scanners make of the show, before and after: sent through the calibration as
+  // play would send it, against a 30 kpps pair.
+  OutputRig rig(context, false);
+  const ScannerRating rating;
+  const ShowAnalysis scannedBefore = AnalyseShow(rig, rating);
 
   uint16_t currentFrame = 0;
   auto session = std::make_unique<OptimiserSession>(store, context.desktop, currentFrame);
@@ -83,6 +91,7 @@ void RunOptimise(CliContext& context, const OptimiseOptions& o) {
   session->Bildposition.SetPosition(0);
   const WholeFileRun run = session->RunWholeFile(true);
   const FrameMeasure after = MeasureShow(store);
+  const ShowAnalysis scannedAfter = AnalyseShow(rig, rating);
   PrintMeasure("Before: ", before);
   PrintMeasure("After:  ", after);
   std::cout << "Frames optimised: " << run.framesStored << " of " << store.FrameCount << " ("
@@ -100,6 +109,8 @@ void RunOptimise(CliContext& context, const OptimiseOptions& o) {
   }
   if (!WriteSucceeded(store.IoStatus)) context.Failed();
   std::cout << "Saved: " << store.IoStatus << '\n';
+  PrintShowTotals(std::cout, "Scanned before: ", scannedBefore);
+  PrintShowTotals(std::cout, "Scanned after:  ", scannedAfter);
 }
 
 void AddOptimiseCommand(CLI::App& app, CliContext& context) {

@@ -67,5 +67,30 @@ TEST(CliAnalyse, JsonTextAndPlotOfARealShow) {
   EXPECT_EQ(RunCli("analyse " + Quoted((dir.Path() / "missing.ild").string())).exitCode, 1);
 }
 
+// The line after `prefix` in `text`, without the prefix.
+std::string LineAfter(const std::string& text, const std::string& prefix) {
+  const size_t at = text.find(prefix);
+  if (at == std::string::npos) return "(no " + prefix + ")";
+  const size_t from = at + prefix.size();
+  return text.substr(from, text.find('\n', from) - from);
+}
+
+// optimise ends with the show's scanner figures before and after, the same as analyse gives
+// for the show it read and for the show it wrote.
+TEST(CliAnalyse, OptimiseReportsTheFiguresAnalyseGivesBeforeAndAfter) {
+  const std::string show = std::string(LUMAREX_SHARED_DIR) + "/testdata/ilda/laserboy__in.ild";
+  test::TempDir dir;
+  const std::string written = (dir.Path() / "optimised.ild").string();
+  const auto optimised = RunCli("optimise " + Quoted(show) + " " + Quoted(written));
+  ASSERT_EQ(optimised.exitCode, 0);
+  const std::string saved = "Saved: " + LineAfter(optimised.output, "Saved: ") + "\n";
+  EXPECT_EQ(optimised.output.find("Scanned before: "), optimised.output.find(saved) + saved.size());
+  const std::string before = LineAfter(optimised.output, "Scanned before: ");
+  const std::string after = LineAfter(optimised.output, "Scanned after:  ");
+  EXPECT_EQ(before, LineAfter(RunCli("analyse " + Quoted(show)).output, "Show: "));
+  EXPECT_EQ(after, LineAfter(RunCli("analyse " + Quoted(written)).output, "Show: "));
+  EXPECT_NE(before, after);
+}
+
 }  // namespace
 }  // namespace lumarex
