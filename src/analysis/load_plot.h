@@ -1,7 +1,7 @@
 #pragma once
 
 #include "analysis/show_analysis.h"
-#include "gl/headless_context.h"
+#include "platform/rgba_image.h"
 
 namespace lumarex {
 
@@ -10,7 +10,6 @@ namespace lumarex {
 // 100 % line dashed, the frames over the rating in red with a mark above the plot, and the
 // scan time per frame as a line against the right axis (ms); frame numbers along the bottom.
 // Where there are more frames than columns, a column shows its highest load and scan time.
-// Only RgbaImage's plain pixel buffer is used from gl/, nothing that draws with OpenGL.
 RgbaImage DrawLoadPlot(const ShowAnalysis& show, int width = 800, int height = 400);
 
 }  // namespace lumarex
