@@ -26,7 +26,6 @@ constexpr double kSquareOverCircle = 10240.0 / 15918.0;
 // first is not in the list (a player makes it, blanked, in steps of its own).
 constexpr double kTestPeakStep = 41790.4;
 constexpr double kTestCoordinateSpan = 65536.0;
-constexpr double kFieldWidthDac = 65536.0;
 
 }  // namespace
 
