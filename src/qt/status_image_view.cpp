@@ -23,6 +23,20 @@ QFont PanelFont() {
   return font;
 }
 
+QFont PanelFontFor(const QString& text, int room) {
+  // The panels keep the places laid out for a narrower font: a text that would run past the
+  // right edge is set smaller, as the button captions are. The blanks that pad a text only
+  // erase what stood there before and may be cut.
+  QFont font = PanelFont();
+  qsizetype visible = text.size();
+  while (visible > 0 && text[visible - 1] == QChar(' ')) --visible;
+  const QString shown = text.left(visible);
+  while (font.pixelSize() > 8 && QFontMetrics(font).horizontalAdvance(shown) > room) {
+    font.setPixelSize(font.pixelSize() - 1);
+  }
+  return font;
+}
+
 StatusImageView::StatusImageView(StatusImage& model, QWidget* parent)
     : QWidget(parent), model_(model) {
   setFixedSize(model.Width(), model.Height());
@@ -56,11 +70,17 @@ void StatusImageView::Render() {
       case StatusOperation::Kind::kFill:
         p.fillRect(picture_.rect(), Colour(op.colour));
         break;
-      case StatusOperation::Kind::kText:
+      case StatusOperation::Kind::kText: {
+        const QString text = QString::fromStdString(op.text);
+        const QFont fitted = PanelFontFor(text, model_.Width() - op.x1);
+        // A smaller text keeps the line's baseline.
+        if (fitted != font) p.setFont(fitted);
         p.setPen(Colour(op.colour));
         p.setBackground(Colour(op.background));
-        p.drawText(op.x1, op.y1 + ascent, QString::fromStdString(op.text));
+        p.drawText(op.x1, op.y1 + ascent, text);
+        if (fitted != font) p.setFont(font);
         break;
+      }
       case StatusOperation::Kind::kLine:
         p.setPen(Colour(op.colour));
         p.drawLine(op.x1, op.y1, op.x2, op.y2);

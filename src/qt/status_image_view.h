@@ -33,5 +33,8 @@ class StatusImageView final : public QWidget {
 
 // The panels' font: a plain sans of about 8 points, as the status texts' places were set for.
 QFont PanelFont();
+// The font a text is painted in that starts `room` pixels before the panel's right edge: the
+// panel font, or a smaller size of it when the text without its padding blanks would not fit.
+QFont PanelFontFor(const QString& text, int room);
 
 }  // namespace lumarex::qt
