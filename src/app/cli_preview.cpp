@@ -10,6 +10,7 @@
 #include "app/cli_pictures.h"
 #include "preview/frame_picture.h"
 #include "preview/output_picture.h"
+#include "preview/simulated_output_picture.h"
 
 namespace lumarex::cli {
 
@@ -24,20 +25,28 @@ struct PreviewOptions {
   std::optional<std::string> png;
   int size = 680;
   bool outputView = false;
+  std::optional<double> scannerKpps;  // the output view as scanners of this rating draw it
   CalibrationOptions calibration;
 };
 
 // The output view: frame n sent once through the calibration, to no device, and the
-// DacPoint list of that write drawn.
+// DacPoint list of that write drawn, or the beam path the scanner model makes of it.
 bool BuildOutputView(const PreviewOptions& o, CliContext& context, DrawList& list,
                      OutputPictureCounts& counts) {
   OutputRig rig(context, false);
   if (!rig.ApplyCalibration(o.calibration)) return false;
   rig.output.OutputFrame(static_cast<uint16_t>(o.frame));
   const LaserAusgabe& out = rig.output;
-  counts = BuildOutputPicture(out.LastDacPoints(),
-                              OutputWindowOf(out.ScaleX, out.OffsetX, out.ScaleY, out.OffsetY),
-                              list, &out.OutputProjection);
+  const OutputWindow window = OutputWindowOf(out.ScaleX, out.OffsetX, out.ScaleY, out.OffsetY);
+  if (o.scannerKpps) {
+    ScannerRating rating;
+    rating.kpps = *o.scannerKpps;
+    SimulatedOutputPicture simulated;
+    counts = simulated.Build(out.LastDacPoints(), static_cast<uint32_t>(out.LastWriteRate()),
+                             rating, window, list, &out.OutputProjection);
+  } else {
+    counts = BuildOutputPicture(out.LastDacPoints(), window, list, &out.OutputProjection);
+  }
   return true;
 }
 
@@ -76,6 +85,7 @@ void Preview(const PreviewOptions& o, CliContext& context) {
     nlohmann::json out = {{"frame", o.frame}, {"mode", o.mode}};
     if (o.outputView) {
       out["view"] = "output";
+      if (o.scannerKpps) out["scanner"] = *o.scannerKpps;
       out["litSegments"] = counts.litSegments;
       out["blankedMoves"] = counts.blankedMoves;
       out["dwellPoints"] = counts.dwellPoints;
@@ -88,9 +98,15 @@ void Preview(const PreviewOptions& o, CliContext& context) {
     return;
   }
   if (o.outputView) {
-    std::cout << "Output of frame " << o.frame << ": " << counts.litSegments << " lit vectors, "
-              << counts.blankedMoves << " blanked moves, " << counts.dwellPoints
-              << " dwell places\n";
+    if (o.scannerKpps) {
+      std::cout << "Output of frame " << o.frame << " through scanners of " << *o.scannerKpps
+                << " kpps: " << counts.litSegments << " lit steps, " << counts.blankedMoves
+                << " blanked moves, " << counts.dwellPoints << " dwell places\n";
+    } else {
+      std::cout << "Output of frame " << o.frame << ": " << counts.litSegments << " lit vectors, "
+                << counts.blankedMoves << " blanked moves, " << counts.dwellPoints
+                << " dwell places\n";
+    }
   } else if (!drawn) {
     std::cout << "Nothing to draw: the show is empty\n";
   } else {
@@ -110,8 +126,15 @@ void AddPreviewCommand(CLI::App& app, CliContext& context) {
   cmd->add_option("--png", o->png, "Write the picture as PNG, rendered with OpenGL");
   cmd->add_option("--size", o->size, "Side of the PNG in pixels (default 680)")
       ->check(CLI::Range(16, 8192));
-  cmd->add_flag("--output-view", o->outputView,
-                "Draw what the laser draws: the frame through the output calibration");
+  CLI::Option* outputView =
+      cmd->add_flag("--output-view", o->outputView,
+                    "Draw what the laser draws: the frame through the output calibration");
+  cmd->add_option("--scanner", o->scannerKpps,
+                  "With --output-view: draw the beam path of scanners rated at KPPS thousand "
+                  "points a second (at the ILDA test angle)")
+      ->type_name("KPPS")
+      ->check(CLI::Range(1.0, 200.0))
+      ->needs(outputView);
   cmd->add_option("--palette", o->palette, "Palette (.pal) loaded before the show");
   AddCalibrationOptions(*cmd, o->calibration);
   cmd->callback([o, &context] { Preview(*o, context); });

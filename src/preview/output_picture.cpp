@@ -100,12 +100,8 @@ OutputWindow OutputWindowOf(double scaleX, int32_t offsetX, double scaleY, int32
           WindowEdge(-32768, scaleY, offsetY), WindowEdge(32767, scaleY, offsetY)};
 }
 
-OutputPictureCounts BuildOutputPicture(std::span<const DacPoint> points,
-                                       const std::optional<OutputWindow>& window, DrawList& out,
-                                       const ProjectionStage* projection) {
-  OutputPictureCounts counts;
-  out.Reset(true);
-  out.Reserve(static_cast<uint32_t>(points.size()) * 6 + 8, 4);
+void AddOutputOutlines(const std::optional<OutputWindow>& window, const ProjectionStage* projection,
+                       DrawList& out) {
   const bool projected = projection != nullptr && projection->Get().has_value();
   if (window && projected) {
     AddWarpedWindow(*window, *projection, out);
@@ -113,6 +109,15 @@ OutputPictureCounts BuildOutputPicture(std::span<const DacPoint> points,
     AddWindowOutline(*window, out);
   }
   if (projected) AddProjectionOutlines(*projection->Get(), out);
+}
+
+OutputPictureCounts BuildOutputPicture(std::span<const DacPoint> points,
+                                       const std::optional<OutputWindow>& window, DrawList& out,
+                                       const ProjectionStage* projection) {
+  OutputPictureCounts counts;
+  out.Reset(true);
+  out.Reserve(static_cast<uint32_t>(points.size()) * 6 + 8, 4);
+  AddOutputOutlines(window, projection, out);
 
   Vertex* w =
       out.Begin(Primitive::kLines, 1.0f, false, false, static_cast<uint32_t>(points.size()) * 2);

@@ -29,6 +29,11 @@ struct OutputPictureCounts {
   uint32_t dwellPoints = 0;  // places where the beam stays for more than one point
 };
 
+// The calibration window's outline and, with a projection, the window where corners and warp
+// put it and the outlines of masks, zones and safe area: what both output views draw first.
+void AddOutputOutlines(const std::optional<OutputWindow>& window, const ProjectionStage* projection,
+                       DrawList& out);
+
 // What the laser really draws: the DacPoint list of the last write, mapped back onto the
 // panel in kPreviewView so that the DAC's whole field fills it. The calibration window is
 // outlined faintly, blanked moves are faint grey, lit vectors have their output colours (after

@@ -46,21 +46,6 @@ RgbaImage Render(const DrawList& list, HeadlessContext& context) {
   return context.ReadPixels();
 }
 
-// The share of pixels whose channels all lie within `tolerance` of the golden picture's.
-double MatchingShare(const RgbaImage& actual, const RgbaImage& golden, int tolerance) {
-  if (actual.width != golden.width || actual.height != golden.height) return 0.0;
-  size_t matching = 0;
-  const size_t pixels = static_cast<size_t>(actual.width) * static_cast<size_t>(actual.height);
-  for (size_t k = 0; k < pixels; ++k) {
-    bool same = true;
-    for (size_t c = 0; c < 3; ++c) {
-      same &= std::abs(actual.pixels[k * 4 + c] - golden.pixels[k * 4 + c]) <= tolerance;
-    }
-    matching += same ? 1 : 0;
-  }
-  return static_cast<double>(matching) / static_cast<double>(pixels);
-}
-
 TEST(GlReplay, EveryModeRendersHeadlessLikeItsGoldenPicture) {
   HeadlessContext context(kSize, kSize);
   ASSERT_TRUE(context.Ready()) << context.Error();
@@ -97,7 +82,7 @@ TEST(GlReplay, EveryModeRendersHeadlessLikeItsGoldenPicture) {
     const std::string name = "preview_mode" + std::to_string(mode);
     const std::filesystem::path golden = goldenDir / (name + ".png");
     const auto expected = ReadPng(golden.string());
-    const double share = expected ? MatchingShare(actual, *expected, 24) : 0.0;
+    const double share = expected ? test::MatchingShare(actual, *expected, 24) : 0.0;
     if (share < 0.995) {
       const std::string actualPath =
           (std::filesystem::path(LUMAREX_BIN_DIR) / (name + ".actual.png")).string();

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
+#include "gl/headless_context.h"
 #include "preview/draw_list.h"
 #include "show/show_store.h"
 #include "tests/support/frame_builder.h"
@@ -32,6 +34,21 @@ inline std::vector<Vertex> VerticesOf(const DrawList& list, size_t batch) {
 
 inline Vertex V(int32_t x, int32_t y, uint8_t r, uint8_t g, uint8_t b, uint8_t a = 255) {
   return Vertex{x, y, r, g, b, a};
+}
+
+// The share of pixels whose channels all lie within `tolerance` of the golden picture's.
+inline double MatchingShare(const RgbaImage& actual, const RgbaImage& golden, int tolerance) {
+  if (actual.width != golden.width || actual.height != golden.height) return 0.0;
+  size_t matching = 0;
+  const size_t pixels = static_cast<size_t>(actual.width) * static_cast<size_t>(actual.height);
+  for (size_t k = 0; k < pixels; ++k) {
+    bool same = true;
+    for (size_t c = 0; c < 3; ++c) {
+      same &= std::abs(actual.pixels[k * 4 + c] - golden.pixels[k * 4 + c]) <= tolerance;
+    }
+    matching += same ? 1 : 0;
+  }
+  return static_cast<double>(matching) / static_cast<double>(pixels);
 }
 
 }  // namespace lumarex::test
