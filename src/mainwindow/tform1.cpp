@@ -115,6 +115,14 @@ Tform1::Tform1(const Tform1Services& services)
     Ausgabeansicht.SetChecked(!Ausgabeansicht.Checked());
     DrawOutputView();
   });
+  Scanner_Simulation.OnClick([this] {
+    Scanner_Simulation.SetChecked(!Scanner_Simulation.Checked());
+    DrawOutputView();
+  });
+  Scanner_Kpps.SetHint("Scanner-Nennleistung in kpps");
+  Scanner_Kpps.OnChange([this] {
+    if (Scanner_Simulation.Checked()) DrawOutputView();
+  });
   Output.OnWritten = [this] {
     if (Projectors.Selected() == 1) DrawOutputView();
   };
@@ -237,8 +245,17 @@ void Tform1::DrawOutputView() {
     outputPicture_.Reset(true);
   } else {
     const LaserAusgabe& o = Projectors.Output(Projectors.Selected());
-    BuildOutputPicture(o.LastDacPoints(), OutputWindowOf(o.ScaleX, o.OffsetX, o.ScaleY, o.OffsetY),
-                       outputPicture_, &o.OutputProjection);
+    const OutputWindow window = OutputWindowOf(o.ScaleX, o.OffsetX, o.ScaleY, o.OffsetY);
+    if (Scanner_Simulation.Checked()) {
+      ScannerRating rating;
+      rating.kpps = Scanner_Kpps.Position();
+      const int32_t rate =
+          o.LastWriteRate() > 0 ? o.LastWriteRate() : o.Scanspeed.Position() * 1000;
+      simulatedOutput_.Build(o.LastDacPoints(), static_cast<uint32_t>(rate), rating, window,
+                             outputPicture_, &o.OutputProjection);
+    } else {
+      BuildOutputPicture(o.LastDacPoints(), window, outputPicture_, &o.OutputProjection);
+    }
   }
   outputView_->Present(outputPicture_);
 }

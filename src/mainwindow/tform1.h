@@ -22,6 +22,7 @@
 #include "platform/ui_timer.h"
 #include "player/show_player.h"
 #include "preview/draw_list.h"
+#include "preview/simulated_output_picture.h"
 #include "preview/start_animation.h"
 #include "rig/projector_rig.h"
 #include "show/save_progress.h"
@@ -157,6 +158,10 @@ class Tform1 final : public PlayerWindow, private SaveProgress {
   // Beyond the classic menus: play the show over and over, and show what the laser draws.
   MenuItem Wiederholen{"Wiederholen"};
   MenuItem Ausgabeansicht{"Ausgabeansicht"};
+  // In the output view: the beam path the scanner model draws, for scanners rated at
+  // Scanner_Kpps thousand points a second, in place of the commanded points.
+  MenuItem Scanner_Simulation{"Scanner-Simulation"};
+  TrackBar Scanner_Kpps{5, 100, 30};
 
   // --- The optimiser window's behaviour ---
   OptimiserSession Optimiser;
@@ -229,8 +234,9 @@ class Tform1 final : public PlayerWindow, private SaveProgress {
   // --- Preview ---
   void DrawPreviewFrame(uint16_t n) override;
   void ClearPreview() override;
-  // The picture last drawn for the panel.
+  // The picture last drawn for the panel, and for the output view.
   const DrawList& PreviewPicture() const { return picture_; }
+  const DrawList& OutputPicture() const { return outputPicture_; }
   const StartAnimation& Animation() const { return animation_; }
 
   // --- Status displays ---
@@ -300,6 +306,7 @@ class Tform1 final : public PlayerWindow, private SaveProgress {
   PreviewSurface* comparisonView_;
   DrawList picture_;
   DrawList outputPicture_;
+  SimulatedOutputPicture simulatedOutput_;
   DrawList comparisonPicture_;
   StartAnimation animation_;
   bool created_ = false;

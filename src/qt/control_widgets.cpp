@@ -282,6 +282,52 @@ void RangeSliderWidget::mouseReleaseEvent(QMouseEvent*) {
   drag_ = Drag::kNone;
 }
 
+SpinBoxWidget::SpinBoxWidget(ValueControl& model, QWidget* parent)
+    : QSpinBox(parent), model_(model) {
+  setFocusPolicy(Qt::ClickFocus);
+  // A value is taken when typing ends, not at every digit on the way.
+  setKeyboardTracking(false);
+  Refresh();
+  model_.SetViewObserver([this] { Refresh(); });
+  connect(this, &QSpinBox::valueChanged, [this](int value) {
+    model_.MoveByOperator(value);
+    Refresh();
+  });
+}
+
+SpinBoxWidget::~SpinBoxWidget() {
+  model_.SetViewObserver(nullptr);
+}
+
+void SpinBoxWidget::Refresh() {
+  const QSignalBlocker quiet(this);
+  setRange(model_.Min(), model_.Max());
+  setValue(model_.Position());
+  ShowCommonState(model_, *this);
+}
+
+CheckBoxWidget::CheckBoxWidget(MenuItem& model, QWidget* parent)
+    : QCheckBox(parent), model_(model) {
+  setFocusPolicy(Qt::NoFocus);
+  Refresh();
+  model_.SetViewObserver([this] { Refresh(); });
+  connect(this, &QCheckBox::clicked, [this] {
+    model_.ClickByOperator();
+    Refresh();
+  });
+}
+
+CheckBoxWidget::~CheckBoxWidget() {
+  model_.SetViewObserver(nullptr);
+}
+
+void CheckBoxWidget::Refresh() {
+  const QSignalBlocker quiet(this);
+  setText(Text(model_.Caption()));
+  setChecked(model_.Checked());
+  ShowCommonState(model_, *this);
+}
+
 void BindAction(MenuItem& model, QAction& action) {
   auto refresh = [&model, &action] {
     action.setText(Text(model.Caption()));

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
+#include <QSpinBox>
 #include <QWidget>
 
 #include "qt/paint_throttle.h"
@@ -86,6 +88,28 @@ class ComboBoxWidget final : public QComboBox {
   void Refresh();
   ComboBox& model_;
   bool refreshing_ = false;
+};
+
+// A value typed or stepped as a number (a track bar model without a slider's room).
+class SpinBoxWidget final : public QSpinBox {
+ public:
+  SpinBoxWidget(ValueControl& model, QWidget* parent);
+  ~SpinBoxWidget() override;
+
+ private:
+  void Refresh();
+  ValueControl& model_;
+};
+
+// A check box for an on/off entry: caption, check mark, enabled and visible state, click.
+class CheckBoxWidget final : public QCheckBox {
+ public:
+  CheckBoxWidget(MenuItem& model, QWidget* parent);
+  ~CheckBoxWidget() override;
+
+ private:
+  void Refresh();
+  MenuItem& model_;
 };
 
 // A picture the program draws itself (locks, the parameter sheet, the music note), clickable.

@@ -25,6 +25,7 @@ namespace {
 constexpr int kMiddle = 700;  // left edge of the middle column
 constexpr int kRight = 965;   // left edge of the right column
 constexpr int kScanninfoTop = 256;
+constexpr int kOutputBar = 30;  // the output view's controls below its picture
 
 }  // namespace
 
@@ -47,7 +48,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   // What the laser draws, in a small window of its own beside the main window.
   outputWindow_ = new QWidget(this, Qt::Tool);
   outputWindow_->setWindowTitle("Ausgabeansicht");
-  outputWindow_->setFixedSize(340, 340);
+  outputWindow_->setFixedSize(340, 340 + kOutputBar);
+  // A window of its own takes no palette from the main window: its bar is grey as that is.
+  outputWindow_->setPalette(grey);
   outputView_ = new GlPanel(kPreviewView, outputWindow_);
   outputView_->setGeometry(0, 0, 340, 340);
 
@@ -182,6 +185,7 @@ void MainWindow::Bind(Tform1& f, ControlRegistry& registry) {
   form_ = &f;
   registry_ = &registry;
   BuildMenus(f);
+  BindOutputView(f);
   ShowPlayer& p = f.Player;
   DeviceSelection& d = f.Devices;
 
@@ -239,6 +243,18 @@ void MainWindow::Bind(Tform1& f, ControlRegistry& registry) {
   auto* progressTimer = new QTimer(this);
   connect(progressTimer, &QTimer::timeout, [this] { ShowProgress(); });
   progressTimer->start(250);
+}
+
+void MainWindow::BindOutputView(Tform1& f) {
+  auto* simulation = new CheckBoxWidget(f.Scanner_Simulation, outputWindow_);
+  simulation->setGeometry(8, 340 + 4, 150, 22);
+  simulation->setObjectName("Scanner_Simulation");
+  widgets_.Add("Scanner_Simulation", simulation);
+  auto* kpps = new SpinBoxWidget(f.Scanner_Kpps, outputWindow_);
+  kpps->setGeometry(162, 340 + 4, 90, 22);
+  kpps->setSuffix(" kpps");
+  kpps->setObjectName("Scanner_Kpps");
+  widgets_.Add("Scanner_Kpps", kpps);
 }
 
 void MainWindow::BindCalibration(LaserAusgabe& o) {

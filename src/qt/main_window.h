@@ -56,6 +56,8 @@ class MainWindow final : public QMainWindow {
 
  private:
   void BindCalibration(LaserAusgabe& output);
+  // The output view's "Scanner-Simulation" box and the rating beside it.
+  void BindOutputView(Tform1& form);
   template <typename W, typename... A>
   W* Add(const QString& name, int x, int y, int w, int h, A&&... args);
   QAction* AddAction(QMenu& menu, const QString& name, MenuItem& model, bool checkable = false);
