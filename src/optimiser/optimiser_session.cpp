@@ -1,6 +1,10 @@
 #include "optimiser/optimiser_session.h"
 
 #include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "analysis/show_analysis.h"
 
 namespace lumarex {
 
@@ -49,7 +53,39 @@ void OptimiserSession::OptimiseAndShow(uint32_t frame) {
   DrawOptimisedColumn(Statusfenster, core_.PathCount(), m, optimised_, DecimalSeparator);
   unoptimised_ = MeasureUnoptimised(store_, frame);
   DrawUnoptimisedColumn(Statusfenster, frame, lastIndex, unoptimised_, DecimalSeparator);
-  if (OptiNoDraw != 1 && drawComparison_) drawComparison_(frame, m);
+  if (OptiNoDraw == 1) return;
+  const std::span<const ShowPoint> optimised = core_.Optimised();
+  ShowScannerLoad(
+      frame < ShowStore::kSlotCount ? store_.Frame(frame) : std::span<const ShowPoint>{},
+      Scannerlast_Original);
+  ShowScannerLoad(optimised.first(std::min<size_t>(optimised.size(), m + 1u)),
+                  Scannerlast_Optimiert);
+  if (drawComparison_) drawComparison_(frame, m);
+}
+
+void OptimiserSession::ShowScannerLoad(std::span<const ShowPoint> points, Label& label) {
+  // The comparison view draws show coordinates over the DAC's whole field, no calibration.
+  loadPoints_.resize(points.size());
+  for (size_t k = 0; k < points.size(); ++k) {
+    const ShowPoint& p = points[k];
+    DacPoint& d = loadPoints_[k];
+    d.x = static_cast<uint16_t>(int32_t{p.X} + 32768);
+    d.y = static_cast<uint16_t>(int32_t{p.Y} + 32768);
+    const bool lit = p.Visible != 0;
+    d.r = lit ? p.R : 0;
+    d.g = lit ? p.G : 0;
+    d.b = lit ? p.B : 0;
+    d.i = static_cast<uint8_t>((d.r + d.g + d.b) / 3);
+  }
+  if (loadPoints_.size() < 2) {
+    label.SetCaption("");
+    return;
+  }
+  ScannerRating rating;
+  rating.kpps = kLoadRatingKpps;
+  const FrameAnalysis a = AnalyseFrame(loadPoints_, kLoadPointRate, rating);
+  label.SetCaption("Scannerlast " + std::to_string(std::lround(a.scannerLoad)) + " %");
+  label.SetColour(a.overRated ? kOverRatedColour : kLoadColour);
 }
 
 bool OptimiserSession::StoreOptimisedFrame(uint32_t frame) {

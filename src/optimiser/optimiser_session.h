@@ -4,6 +4,7 @@
 #include <functional>
 #include <vector>
 
+#include "analysis/scanner_model.h"
 #include "optimiser/frame_statistics.h"
 #include "optimiser/optiframe.h"
 #include "optimiser/optimiser_controls.h"
@@ -11,6 +12,7 @@
 #include "show/show_store.h"
 #include "widgets/button.h"
 #include "widgets/image.h"
+#include "widgets/label.h"
 #include "widgets/menu_item.h"
 #include "widgets/scroll_bar.h"
 #include "widgets/status_image.h"
@@ -49,6 +51,14 @@ class OptimiserSession {
   // Picture buttons that show what the buttons beside them do; they have no action.
   Image Optimiere_Frame{"Optimiere_Frame"};
   Image Optimiere_File{"Optimiere_File"};
+  // The scanner load of each frame of the comparison view, in a corner of its half: what
+  // scanners of kLoadRating ask of the points as drawn there, at the panel's 25K.
+  Label Scannerlast_Original;
+  Label Scannerlast_Optimiert;
+  static constexpr double kLoadRatingKpps = 30.0;
+  static constexpr uint32_t kLoadPointRate = 25000;
+  static constexpr uint32_t kLoadColour = 0xC0C0C0;
+  static constexpr uint32_t kOverRatedColour = 0xFF4040;
   MenuItem Files{"Files"};
   MenuItem Zurueck{"Exit to Player"};
   MenuItem Save_Ini{"Save Optimierungs Parameter"};
@@ -99,6 +109,7 @@ class OptimiserSession {
  private:
   void Bildpositionchange();
   void Optimise(uint32_t frame);
+  void ShowScannerLoad(std::span<const ShowPoint> points, Label& label);
 
   ShowStore& store_;
   DesktopServices& desktop_;
@@ -113,6 +124,8 @@ class OptimiserSession {
   // A run button pressed while messages are processed inside a run starts no second run.
   bool running_ = false;
   OptimiserParameters bufferParameters_;
+  // The frame being measured as the DAC would get it, kept from frame to frame.
+  std::vector<DacPoint> loadPoints_;
 };
 
 }  // namespace lumarex

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QScreen>
+#include <tuple>
 
 namespace lumarex::qt {
 
@@ -47,6 +48,13 @@ void OptimiserWindow::Bind(OptimiserSession& s) {
   OptimiserControls& c = s.Controls;
   Add<StatusImageView>("Statusfenster", 8, 505, 320, 95, s.Statusfenster)
       ->setToolTip(QString::fromStdString(s.Statusfenster.Hint()));
+  // Over the comparison view, in the top left corner of each half: the field's corners are
+  // where frames rarely draw, and no text of the window has to move for them.
+  for (auto [name, model, x] :
+       {std::tuple<const char*, Label*, int>{"Scannerlast_Original", &s.Scannerlast_Original, 4},
+        {"Scannerlast_Optimiert", &s.Scannerlast_Optimiert, 504}}) {
+    Add<LabelWidget>(name, x + 6, 6, 150, 15, *model)->raise();
+  }
   Add<ScrollBarWidget>("Bildposition", 392, 518, 249, 18, s.Bildposition, Qt::Horizontal);
   Add<StatusImageView>("Info_Center", 806, 504, 203, 193, c.Info_Center)
       ->setToolTip(QString::fromStdString(c.Info_Center.Hint()));

@@ -3,7 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
+#include <string>
 
 #include "tests/optimiser/test_support.h"
 #include "tests/support/frame_builder.h"
@@ -147,6 +149,39 @@ TEST_F(OptimiserSessionTest, FramesTheOptimiserCannotTakeAreLeftAndListed) {
   EXPECT_EQ(run.framesStored, 9u);
   EXPECT_THAT(run.leftUnchanged, testing::ElementsAre(6u));
   EXPECT_EQ(FramePoints(store, 6), stored6);
+}
+
+TEST_F(OptimiserSessionTest, EachFrameOfTheComparisonShowsItsScannerLoad) {
+  // A slow circle the scanners follow easily; then jumps across the whole field, lit.
+  std::vector<ShowPoint> circle{test::Blanked(20000, 0)};
+  for (int k = 0; k <= 400; ++k) {
+    const double a = k * 2 * 3.14159265358979 / 400;
+    circle.push_back(test::Lit(static_cast<int16_t>(20000 * std::cos(a)),
+                               static_cast<int16_t>(20000 * std::sin(a)), 0, 255, 0));
+  }
+  store.ReplaceFrame(4, circle);
+  std::vector<ShowPoint> jumps{test::Blanked(-30000, -30000)};
+  for (int k = 0; k < 40; ++k) {
+    const auto x = static_cast<int16_t>(k % 2 == 0 ? 30000 : -30000);
+    jumps.push_back(test::Lit(x, static_cast<int16_t>(-30000 + 1500 * k), 255, 0, 0));
+  }
+  store.ReplaceFrame(5, jumps);
+  const auto load = [](const Label& label) {
+    EXPECT_EQ(label.Caption().rfind("Scannerlast ", 0), 0u) << label.Caption();
+    EXPECT_EQ(label.Caption().substr(label.Caption().size() - 2), " %");
+    return std::stoi(label.Caption().substr(12));
+  };
+
+  session.Bildposition.SetPosition(4);
+  EXPECT_LT(load(session.Scannerlast_Original), 100);
+  EXPECT_GT(load(session.Scannerlast_Original), 0);
+  EXPECT_EQ(session.Scannerlast_Original.Colour(), OptimiserSession::kLoadColour);
+  EXPECT_LT(load(session.Scannerlast_Optimiert), 100);
+
+  session.Bildposition.SetPosition(5);
+  EXPECT_GT(load(session.Scannerlast_Original), 100);
+  EXPECT_EQ(session.Scannerlast_Original.Colour(), OptimiserSession::kOverRatedColour);
+  EXPECT_GT(load(session.Scannerlast_Optimiert), 0);
 }
 
 }  // namespace
