@@ -11,6 +11,8 @@
 #include "gl/gl_replay.h"
 #include "gl/headless_context.h"
 #include "preview/frame_picture.h"
+#include "preview/output_picture.h"
+#include "preview/simulated_output_picture.h"
 
 namespace {
 
@@ -67,6 +69,48 @@ void BuildDrawList(benchmark::State& state) {
   state.SetLabel(std::string(lumarex::PreviewModeLabel(mode)));
 }
 BENCHMARK(BuildDrawList)->DenseRange(0, 4)->Unit(benchmark::kMicrosecond);
+
+// The busy frame as the output view gets it: DacPoints over the whole field, lit points lit.
+std::vector<lumarex::DacPoint> BusyDacFrame() {
+  const auto store = BusyFrame();
+  std::vector<lumarex::DacPoint> points;
+  for (const ShowPoint& p : store->Frame(0)) {
+    const uint8_t on = p.Visible != 0 ? 1 : 0;
+    points.push_back({static_cast<uint16_t>(p.X + 32768),
+                      static_cast<uint16_t>(p.Y + 32768),
+                      static_cast<uint8_t>(p.R * on),
+                      static_cast<uint8_t>(p.G * on),
+                      static_cast<uint8_t>(p.B * on),
+                      static_cast<uint8_t>(85 * on),
+                      {}});
+  }
+  return points;
+}
+
+// The output view of a 16000-point write at 30 kpps: the commanded points (range 0) and the
+// scanner model's beam path of it (range 1: two passes of four samples a point).
+void BuildOutputView(benchmark::State& state) {
+  const std::vector<lumarex::DacPoint> points = BusyDacFrame();
+  const bool simulated = state.range(0) == 1;
+  lumarex::DrawList list;
+  lumarex::SimulatedOutputPicture simulation;
+  const lumarex::ScannerRating rating;
+  const auto build = [&] {
+    if (simulated) {
+      simulation.Build(points, 30000, rating, lumarex::OutputWindow{}, list);
+    } else {
+      lumarex::BuildOutputPicture(points, lumarex::OutputWindow{}, list);
+    }
+  };
+  build();  // grown once, as in the window
+  for (auto _ : state) {
+    build();
+    benchmark::DoNotOptimize(list.Vertices().data());
+  }
+  PerPoint(state);
+  state.SetLabel(simulated ? "Scanner-Simulation" : "commanded");
+}
+BENCHMARK(BuildOutputView)->DenseRange(0, 1)->Unit(benchmark::kMicrosecond);
 
 void ReplayHeadless(benchmark::State& state) {
   lumarex::HeadlessContext context(680, 680);
