@@ -7,24 +7,10 @@
 #include <filesystem>
 
 #include "gl/png_file.h"
+#include "tests/preview/picture_support.h"
 
 namespace lumarex {
 namespace {
-
-// The share of pixels whose channels all lie within `tolerance` of the golden picture's.
-double MatchingShare(const RgbaImage& actual, const RgbaImage& golden, int tolerance) {
-  if (actual.width != golden.width || actual.height != golden.height) return 0.0;
-  size_t matching = 0;
-  const size_t pixels = static_cast<size_t>(actual.width) * static_cast<size_t>(actual.height);
-  for (size_t k = 0; k < pixels; ++k) {
-    bool same = true;
-    for (size_t c = 0; c < 3; ++c) {
-      same &= std::abs(actual.pixels[k * 4 + c] - golden.pixels[k * 4 + c]) <= tolerance;
-    }
-    matching += same ? 1 : 0;
-  }
-  return static_cast<double>(matching) / static_cast<double>(pixels);
-}
 
 bool Reddish(const uint8_t* p) {
   return p[0] > 130 && p[1] < 60 && p[2] < 60;
@@ -61,7 +47,7 @@ TEST(LoadPlot, OverRatedFramesStandOutAndThePictureIsItsGolden) {
   const std::filesystem::path golden =
       std::filesystem::path(LUMAREX_TEST_DATA_DIR) / "load_plot.png";
   const auto expected = ReadPng(golden.string());
-  const double share = expected ? MatchingShare(actual, *expected, 24) : 0.0;
+  const double share = expected ? test::MatchingShare(actual, *expected, 24) : 0.0;
   if (share < 0.995) {
     const std::string written =
         (std::filesystem::path(LUMAREX_BIN_DIR) / "load_plot.actual.png").string();
