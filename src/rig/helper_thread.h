@@ -12,7 +12,8 @@ namespace lumarex {
 // the batch over and returns at once, so the caller can do other work meanwhile; Finish runs
 // on the caller's thread every job the helper has not taken yet and returns when all are
 // done. Jobs are taken one at a time from the front, so a helper the system is slow to wake
-// costs no more than doing the batch alone. The thread starts with the first batch.
+// costs no more than doing the batch alone. The thread starts with the first batch and is
+// owned by this object: the destructor lets it finish the batch it is in and joins it.
 class HelperThread {
  public:
   HelperThread() = default;

@@ -140,6 +140,7 @@ class ProjectorRig {
   // The outputs whose frame BeginFrame started, and which frame.
   std::vector<Further*> preparing_;
   std::optional<uint16_t> begun_;
+  // Last, so that it is gone (its thread joined) before the outputs its jobs prepare.
   HelperThread helper_;
 };
 
