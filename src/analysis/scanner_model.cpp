@@ -136,12 +136,7 @@ void ScannerModel::Follow(std::span<const DacPoint> points, uint32_t pointRate) 
     y = uy + ney;
     worst = std::max(worst, nex * nex + ney * ney);
   }
-  x_ = x;
-  y_ = y;
-  vx_ = vx;
-  vy_ = vy;
-  worstError_ = std::sqrt(worst);
-  KeepColours(points, pointRate);
+  Settle(x, y, vx, vy, worst, points, pointRate);
 }
 
 // The colour of a sample is the command held colourDelayUs before it, taken exactly: the laser
@@ -192,11 +187,16 @@ void ScannerModel::Simulate(std::span<const DacPoint> points, uint32_t pointRate
     const double dy = y - uy;
     worst = std::max(worst, dx * dx + dy * dy);
   }
+  Settle(x, y, vx, vy, worst, points, pointRate);
+}
+
+void ScannerModel::Settle(double x, double y, double vx, double vy, double worstSquared,
+                          std::span<const DacPoint> points, uint32_t pointRate) {
   x_ = x;
   y_ = y;
   vx_ = vx;
   vy_ = vy;
-  worstError_ = std::sqrt(worst);
+  worstError_ = std::sqrt(worstSquared);
   KeepColours(points, pointRate);
 }
 

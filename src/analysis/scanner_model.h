@@ -84,6 +84,9 @@ class ScannerModel {
     double a11 = 1, a12 = 0, a21 = 0, a22 = 1;
   };
   const Step& StepFor(uint32_t pointRate, uint32_t samplesPerPoint);
+  // Where a run of `points` left the mirrors, its worst squared error, and its colours.
+  void Settle(double x, double y, double vx, double vy, double worstSquared,
+              std::span<const DacPoint> points, uint32_t pointRate);
   void KeepColours(std::span<const DacPoint> points, uint32_t pointRate);
 
   ScannerRating rating_;
